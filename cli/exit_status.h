@@ -1,0 +1,10 @@
+#pragma once
+
+namespace sipcrypt::cli {
+
+// What scripts can rely on.
+inline constexpr int exit_done = 0;
+inline constexpr int exit_refused = 1;  // some input refused, or a file could not be used
+inline constexpr int exit_usage = 2;    // the command line itself is wrong
+
+}  // namespace sipcrypt::cli

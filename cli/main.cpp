@@ -1,0 +1,33 @@
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <vector>
+
+#include "command.h"
+#include "encrypt_command.h"
+#include "exit_status.h"
+
+using namespace sipcrypt::cli;
+
+int main(int argc, char** argv) {
+    CLI::App tool(
+        "Encrypts SIP account settings under a password, in the Base64 text that the "
+        "decrypting program reads.",
+        "sipcrypt");
+    tool.set_version_flag("--version", "sipcrypt " SIPCRYPT_VERSION);
+    tool.require_subcommand(1);
+    tool.footer("Run 'sipcrypt COMMAND --help' for a command's options and examples.");
+
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<EncryptCommand>(tool));
+
+    try {
+        tool.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = tool.exit(error);
+        return code == 0 ? exit_done : exit_usage;
+    }
+    for (auto& command : commands) {
+        if (command->chosen()) return command->run();
+    }
+    return exit_usage;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output_sink.h"
+#include "settings/parameter_status.h"
+
+namespace sipcrypt::cli {
+
+using ValueTransform = std::function<ParameterStatus(std::string_view input, std::string& output)>;
+
+// Turns each argument, or when there are none each line of standard input,
+// into one output line, in order. A refused input is reported with its
+// argument or line number and gives an empty line, and the rest go on; an
+// empty input gives an empty line. `too_long` is the status for a line too
+// long to read whole. Returns the exit status.
+int transform_values(const std::vector<std::string>& arguments, OutputSink& output,
+                     ParameterStatus too_long, const ValueTransform& transform);
+
+}  // namespace sipcrypt::cli

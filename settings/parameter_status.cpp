@@ -1,0 +1,35 @@
+#include "parameter_status.h"
+
+namespace sipcrypt {
+
+std::string_view describe(ParameterStatus status) noexcept {
+    switch (status) {
+        case ParameterStatus::done:
+            return "done";
+        case ParameterStatus::empty_value:
+            return "the value is empty";
+        case ParameterStatus::empty_password:
+            return "the password is empty";
+        case ParameterStatus::value_too_long:
+            return "the value is longer than 3744 bytes";
+        case ParameterStatus::value_has_zero_byte:
+            return "the value holds a zero byte, which the decrypting side takes as its end";
+        case ParameterStatus::not_utf8:
+            return "the text is not valid UTF-8";
+        case ParameterStatus::unrepresentable_character:
+            return "the text holds a character that the encoding cannot represent";
+        case ParameterStatus::not_in_encoding:
+            return "the decrypted bytes are not valid text in the encoding";
+        case ParameterStatus::not_base64:
+            return "the text is not Base64";
+        case ParameterStatus::not_whole_blocks:
+            return "the text does not decode to whole 8-byte blocks";
+        case ParameterStatus::text_too_long:
+            return "the text is longer than 4992 characters, more than any encrypted value";
+        case ParameterStatus::bad_fill:
+            return "the fill bytes do not decrypt to zeros (wrong password or damaged text)";
+    }
+    return "unknown status";
+}
+
+}  // namespace sipcrypt
