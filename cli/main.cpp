@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "command.h"
+#include "diagnostics.h"
 #include "encrypt_command.h"
 #include "exit_status.h"
 
@@ -20,6 +21,13 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<EncryptCommand>(tool));
 
+    // Otherwise the parser only says that a command is missing.
+    if (argc > 1 && argv[1][0] != '-' &&
+        tool.get_subcommands([&](CLI::App* command) { return command->check_name(argv[1]); })
+            .empty()) {
+        report({}, std::string("unknown command '") + argv[1] + "'; run 'sipcrypt --help'");
+        return exit_usage;
+    }
     try {
         tool.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

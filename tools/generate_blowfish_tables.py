@@ -63,6 +63,7 @@ def render() -> str:
         "",
         '#include "blowfish_tables.h"',
         "",
+        "// clang-format off",
         "namespace sipcrypt {",
         "",
         "const std::uint32_t blowfish_initial_subkeys[blowfish_subkey_count] = {",
@@ -75,7 +76,7 @@ def render() -> str:
         out.append("    {")
         out.append(c_array(sboxes[256 * box:256 * (box + 1)], "        "))
         out.append("    },")
-    out += ["};", "", "}  // namespace sipcrypt", ""]
+    out += ["};", "", "}  // namespace sipcrypt", "// clang-format on", ""]
     return "\n".join(out)
 
 
