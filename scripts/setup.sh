@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that sipcrypt's build and tests need.
+# Quick and quiet when everything is already there; safe to run again.
+#   scripts/setup.sh           build and test dependencies
+#   scripts/setup.sh --bench   also what the benchmarks compare against
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config python3
+  libgtest-dev libcli11-dev
+)
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(libbenchmark-dev libssl-dev python3-pycryptodome)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null; then
+  as_root=(sudo)
+else
+  echo "setup: need root (or sudo) to install: ${missing[*]}" >&2
+  exit 1
+fi
+echo "setup: installing ${missing[*]}"
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  "${missing[@]}"
