@@ -10,4 +10,10 @@ void secure_wipe(void* data, std::size_t size) noexcept {
     }
 }
 
+void wipe_string(std::string& text) noexcept {
+    text.resize(text.capacity());  // never allocates: the capacity is already there
+    secure_wipe(text.data(), text.size());
+    text.clear();
+}
+
 }  // namespace sipcrypt

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace sipcrypt {
@@ -10,6 +11,10 @@ namespace sipcrypt {
 // Overwrites memory with zeros in a way the optimiser may not drop, for
 // secrets that are about to go out of scope or be freed.
 void secure_wipe(void* data, std::size_t size) noexcept;
+
+// Wipes a string's whole buffer, including bytes past its current size that
+// earlier, longer contents left there, and empties it.
+void wipe_string(std::string& text) noexcept;
 
 // An allocator that wipes every block before giving it back, so that a
 // container of secrets leaves nothing behind when it grows or dies.

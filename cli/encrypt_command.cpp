@@ -34,7 +34,8 @@ int EncryptCommand::run() {
     const auto encoding = open_encoding(encoding_name_);
     if (!encoding) return exit_usage;
     SecretBytes password;
-    if (const int status = password_.read(*encoding, password); status != exit_done) {
+    if (const int status = password_.read(*encoding, password, PasswordInput::Confirm::yes);
+        status != exit_done) {
         return status;
     }
     const ParameterCipher cipher({password.data(), password.size()});

@@ -2,7 +2,9 @@
 #include <memory>
 #include <vector>
 
+#include "accounts_command.h"
 #include "command.h"
+#include "decrypt_command.h"
 #include "diagnostics.h"
 #include "encrypt_command.h"
 #include "exit_status.h"
@@ -20,6 +22,8 @@ int main(int argc, char** argv) {
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<EncryptCommand>(tool));
+    commands.push_back(std::make_unique<DecryptCommand>(tool));
+    commands.push_back(std::make_unique<AccountsCommand>(tool));
 
     // Otherwise the parser only says that a command is missing.
     if (argc > 1 && argv[1][0] != '-' &&

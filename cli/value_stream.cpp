@@ -57,6 +57,7 @@ int transform_values(const std::vector<std::string>& arguments, OutputSink& outp
             refused |= !emit(status, result, output, "line", number);
         }
     }
+    wipe_string(result);
     if (!output.flush()) {
         report("standard output", std::strerror(output.error_number()));
         return exit_refused;

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
-  libgtest-dev libcli11-dev
+  libgtest-dev libcli11-dev libcsv-dev
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev libssl-dev python3-pycryptodome)

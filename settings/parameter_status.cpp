@@ -28,6 +28,8 @@ std::string_view describe(ParameterStatus status) noexcept {
             return "the text is longer than 4992 characters, more than any encrypted value";
         case ParameterStatus::bad_fill:
             return "the fill bytes do not decrypt to zeros (wrong password or damaged text)";
+        case ParameterStatus::value_has_line_break:
+            return "the value holds a line break, which one line of output cannot carry";
     }
     return "unknown status";
 }

@@ -19,6 +19,7 @@ enum class ParameterStatus {
     not_whole_blocks,           // text decodes to a length that is not whole blocks
     text_too_long,              // longer than any encrypted value can be
     bad_fill,                   // fill bytes are not zeros: wrong password or damage
+    value_has_line_break,       // a decrypted value that one line of output cannot carry
 };
 
 // A short lower-case phrase, for messages such as "line 3: <phrase>".

@@ -12,8 +12,9 @@ namespace sipcrypt::testing {
 // The built tool, as users run it.
 inline ProcessResult sipcrypt(const std::vector<std::string>& arguments,
                               const std::string& input = {},
-                              const std::map<std::string, std::string>& environment = {}) {
-    return run_process(SIPCRYPT_BINARY, arguments, input, environment);
+                              const std::map<std::string, std::string>& environment = {},
+                              const std::map<int, std::string>& fd_inputs = {}) {
+    return run_process(SIPCRYPT_BINARY, arguments, input, environment, fd_inputs);
 }
 
 // A file that lives as long as the test.

@@ -25,7 +25,8 @@ void make_pipe(int fds[2]) {
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const std::string& input,
-                          const std::map<std::string, std::string>& environment) {
+                          const std::map<std::string, std::string>& environment,
+                          const std::map<int, std::string>& fd_inputs) {
     ::signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     make_pipe(in);
@@ -37,6 +38,20 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    std::vector<int> extra_fds;
+    for (const auto& [fd, data] : fd_inputs) {
+        int extra[2];
+        make_pipe(extra);
+        if (::write(extra[1], data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
+            throw std::runtime_error("fd input too large");
+        }
+        ::close(extra[1]);
+        posix_spawn_file_actions_adddup2(&actions, extra[0], fd);
+        extra_fds.push_back(extra[0]);
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 
     std::vector<std::string> argv_storage = {program};
     argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
@@ -56,8 +71,10 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
 
     pid_t pid;
     const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    for (int fd : extra_fds) ::close(fd);
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);

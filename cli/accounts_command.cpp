@@ -1,0 +1,97 @@
+#include "accounts_command.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
+
+#include "account_table.h"
+#include "csv_reader.h"
+#include "diagnostics.h"
+#include "encoding_option.h"
+#include "exit_status.h"
+#include "output_sink.h"
+#include "whole_output.h"
+
+namespace sipcrypt::cli {
+
+AccountsCommand::AccountsCommand(CLI::App& tool)
+    : command_(tool.add_subcommand("accounts", "encrypt the SIP parameters of a CSV of accounts")) {
+    password_.add_options(*command_);
+    add_encoding_option(*command_, encoding_name_);
+    command_
+        ->add_option("-i,--input", input_path_, "read the CSV from FILE (default: standard input)")
+        ->type_name("FILE");
+    command_
+        ->add_option("-o,--output", output_path_,
+                     "write the CSV to FILE, which appears whole or not at all "
+                     "(default: standard output)")
+        ->type_name("FILE");
+    command_->footer(
+        "The input is CSV (RFC 4180) whose header row names the columns login,\n"
+        "password, proxy and outbound_proxy, in any order. The output is the same CSV\n"
+        "with those four cells encrypted; other columns pass through, and empty cells\n"
+        "stay empty. If any row is refused, each problem is reported with its row and\n"
+        "column, nothing is written, and the exit status is 1.\n\n"
+        "Examples:\n"
+        "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
+        "  sipcrypt accounts --password-env SIP_KEY < accounts.csv > encrypted.csv\n");
+}
+
+bool AccountsCommand::chosen() const {
+    return command_->parsed();
+}
+
+int AccountsCommand::run() {
+    const auto encoding = open_encoding(encoding_name_);
+    if (!encoding) return exit_usage;
+    SecretBytes password;
+    const int status = password_.read(*encoding, password, PasswordInput::Confirm::yes);
+    if (status != exit_done) return status;
+    const ParameterCipher cipher({password.data(), password.size()});
+
+    int input = STDIN_FILENO;
+    const std::string input_name = input_path_.empty() ? "standard input" : input_path_;
+    if (!input_path_.empty()) {
+        input = ::open(input_path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (input < 0) {
+            report(input_name, std::strerror(errno));
+            return exit_refused;
+        }
+    }
+    WholeOutput output(output_path_);
+    if (output.fd() < 0) {
+        report(output.destination(), output.error());
+        return exit_refused;
+    }
+
+    bool ok = true;
+    {
+        OutputSink sink(output.fd());
+        AccountTable table(cipher, *encoding, sink);
+        const std::string error = read_csv(input, [&](const CsvRecord& r) { table.add(r); });
+        if (!error.empty()) {
+            report(input_name, error);
+            ok = false;
+        }
+        ok = table.finish() && ok;
+        if (!sink.flush()) {
+            report(output.destination(), std::strerror(sink.error_number()));
+            ok = false;
+        }
+    }
+    if (input != STDIN_FILENO) ::close(input);
+    if (!ok) {
+        report({}, "nothing was written to " + output.destination());
+        return exit_refused;
+    }
+    if (!output.commit()) {
+        report(output.destination(), output.error());
+        return exit_refused;
+    }
+    return exit_done;
+}
+
+}  // namespace sipcrypt::cli

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "cli_test_support.h"
+
+namespace sipcrypt::testing {
+namespace {
+
+const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
+
+TEST(DecryptCommand, GivesValuesBackAndNamesRefusedLines) {
+    const std::string input =
+        "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\r\n"
+        "\n"
+        "not base64!\n"
+        "0jnzvOmGJILHQy1ZA+3QZnoRR2Ykqbj\n"       // length not a multiple of 4
+        "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQAAAA\n"  // 27 bytes: not whole blocks
+        "FL/3uVtBnz4=\n"                          // another password's text
+        "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ";
+    const auto r = sipcrypt({"decrypt", "--password-env", "SIP_KEY"}, input, secret_env);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.out, "sip:alice@example.com\n\n\n\n\n\nsip:alice@example.com\n");
+    for (const char* expected :
+         {"line 3: the text is not Base64", "line 4: the text is not Base64",
+          "line 5: the text does not decode to whole 8-byte blocks", "line 6: "}) {
+        EXPECT_NE(r.err.find(expected), std::string::npos) << expected << "\n" << r.err;
+    }
+    EXPECT_EQ(r.err.find("line 1:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("line 2:"), std::string::npos) << r.err;
+}
+
+TEST(DecryptCommand, ShowsValuesInTheirEncodingAsUtf8) {
+    const std::map<std::string, std::string> env = {{"PW", "p\xC3\xA4ssw\xC3\xB6rd"}};
+    // A WINDOWS-1252 value, "café", encrypted and read back both ways.
+    const auto text =
+        sipcrypt({"encrypt", "--password-env", "PW", "--encoding", "WINDOWS-1252", "caf\xC3\xA9"},
+                 {}, env)
+            .out;
+    auto r = sipcrypt({"decrypt", "--password-env", "PW", "--encoding", "WINDOWS-1252",
+                       text.substr(0, text.size() - 1)},
+                      {}, env);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, "caf\xC3\xA9\n");
+    // The byte E9 on its own is not UTF-8.
+    r = sipcrypt({"decrypt", "--password-env", "PW", text.substr(0, text.size() - 1)}, {}, env);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find("argument 1: the decrypted bytes are not valid text in the encoding"),
+              std::string::npos)
+        << r.err;
+}
+
+// Random values with characters from U+0001 to U+00FF, which ISO-8859-1 maps
+// to the bytes 0x01 to 0xFF, under random passwords, up to the length limit.
+TEST(DecryptCommand, RoundTripsRandomValuesThroughTheTool) {
+    std::mt19937 random(4180);
+    const auto utf8_of = [](unsigned code) {
+        std::string s;
+        if (code < 0x80) {
+            s += static_cast<char>(code);
+        } else {
+            s += static_cast<char>(0xC0 | (code >> 6));
+            s += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        return s;
+    };
+    for (int trial = 0; trial < 6; ++trial) {
+        std::string password;
+        for (std::size_t i = 0, n = 1 + random() % 80; i < n; ++i) {
+            password += utf8_of(0x20 + random() % 0xE0);
+        }
+        std::string lines;
+        for (std::size_t length : {std::size_t{1}, std::size_t{3744}, std::size_t{7}}) {
+            std::string value;
+            for (std::size_t i = 0; i < length; ++i) {
+                unsigned code = 1 + random() % 0xFF;
+                if (code == '\n' || code == '\r') code = 'x';
+                value += utf8_of(code);
+            }
+            lines += value + "\n";
+        }
+        for (int i = 0; i < 100; ++i) {
+            std::string value;
+            for (std::size_t k = 0, n = 1 + random() % 40; k < n; ++k) {
+                value += utf8_of(0x80 + random() % 0x80);
+            }
+            lines += value + "\n";
+        }
+        const std::map<std::string, std::string> env = {{"PW", password}};
+        const std::vector<std::string> latin1 = {"--password-env", "PW", "--encoding",
+                                                 "ISO-8859-1"};
+        std::vector<std::string> encrypt = {"encrypt"}, decrypt = {"decrypt"};
+        encrypt.insert(encrypt.end(), latin1.begin(), latin1.end());
+        decrypt.insert(decrypt.end(), latin1.begin(), latin1.end());
+        const auto encrypted = sipcrypt(encrypt, lines, env);
+        ASSERT_EQ(encrypted.exit_status, 0) << encrypted.err;
+        const auto decrypted = sipcrypt(decrypt, encrypted.out, env);
+        ASSERT_EQ(decrypted.exit_status, 0) << decrypted.err;
+        EXPECT_EQ(decrypted.out, lines);
+    }
+}
+
+}  // namespace
+}  // namespace sipcrypt::testing
