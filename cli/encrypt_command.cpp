@@ -23,7 +23,8 @@ EncryptCommand::EncryptCommand(CLI::App& tool)
         "Examples:\n"
         "  printf 'sip:alice@example.com\\n' | sipcrypt encrypt --password-file pw.txt\n"
         "  SIP_KEY=secret sipcrypt encrypt --password-env SIP_KEY alice proxy.example.net\n"
-        "  sipcrypt encrypt --password-file pw.txt --encoding WINDOWS-1252 < values.txt\n");
+        "  sipcrypt encrypt --password-file pw.txt --encoding WINDOWS-1252 < values.txt\n"
+        "  sipcrypt encrypt < values.txt > texts.txt   # asks for the password twice\n");
 }
 
 bool EncryptCommand::chosen() const {

@@ -18,7 +18,15 @@ int main(int argc, char** argv) {
         "sipcrypt");
     tool.set_version_flag("--version", "sipcrypt " SIPCRYPT_VERSION);
     tool.require_subcommand(1);
-    tool.footer("Run 'sipcrypt COMMAND --help' for a command's options and examples.");
+    tool.footer(
+        "The password comes from --password-file FILE, --password-env NAME or\n"
+        "--password-fd N, or is asked on the terminal; never from the command line.\n\n"
+        "Examples:\n"
+        "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
+        "  sipcrypt decrypt --password-env SIP_KEY 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
+        "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n\n"
+        "Run 'sipcrypt COMMAND --help' for a command's options and more examples;\n"
+        "'man sipcrypt' for all of it.\n");
 
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<EncryptCommand>(tool));

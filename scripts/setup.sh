@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libcli11-dev libcsv-dev
 )
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev libssl-dev python3-pycryptodome)
+  packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time)
 fi
 
 missing=()
