@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that sipcrypt's build and tests need.
 # Quick and quiet when everything is already there; safe to run again.
-#   scripts/setup.sh           build and test dependencies
+#   scripts/setup.sh           build, test and run everything
 #   scripts/setup.sh --bench   also what the benchmarks compare against
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
   libgtest-dev libcli11-dev libcsv-dev
+  # The dialog: Qt 6 Widgets with its platform plugins, and a font, so that
+  # text renders on a bare machine and in the offscreen tests.
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time)

@@ -20,6 +20,13 @@ struct ClearBuffer {
 
 }  // namespace
 
+ParameterStatus check_value(std::string_view value) noexcept {
+    if (value.empty()) return ParameterStatus::empty_value;
+    if (value.size() > max_value_length) return ParameterStatus::value_too_long;
+    if (value.find('\0') != std::string_view::npos) return ParameterStatus::value_has_zero_byte;
+    return ParameterStatus::done;
+}
+
 ParameterCipher::ParameterCipher(std::string_view password) {
     if (!password.empty()) {
         (void)cipher_.key_schedule(bytes_of(password), password.size());
@@ -28,9 +35,7 @@ ParameterCipher::ParameterCipher(std::string_view password) {
 
 ParameterStatus ParameterCipher::encrypt(std::string_view value, std::string& output) const {
     if (!has_key()) return ParameterStatus::empty_password;
-    if (value.empty()) return ParameterStatus::empty_value;
-    if (value.size() > max_value_length) return ParameterStatus::value_too_long;
-    if (value.find('\0') != std::string_view::npos) return ParameterStatus::value_has_zero_byte;
+    if (const auto status = check_value(value); status != ParameterStatus::done) return status;
 
     // Holds cipher bytes only: encrypt_buffer never leaves clear bytes behind.
     std::array<std::uint8_t, max_value_length> encrypted;

@@ -17,6 +17,10 @@ inline constexpr std::size_t max_value_length = 3744;
 inline constexpr std::size_t max_text_length =
     Base64Encoder::encoded_length(BlowfishCipher::padded_length(max_value_length));
 
+// Whether a value can be encrypted at all, whatever the password: done,
+// empty_value, value_too_long or value_has_zero_byte.
+ParameterStatus check_value(std::string_view value) noexcept;
+
 // One password, keyed once, for any number of values. The encrypted text of a
 // value is the Base64 of its bytes, zero-filled to whole blocks and encrypted
 // under the password bytes as they stand.

@@ -1,0 +1,79 @@
+#include <QCommandLineParser>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+
+#include "settings_app.h"
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: sipcrypt-gui [--encoding NAME]\n"
+    "\n"
+    "Opens the dialog that encrypts the four parameters of a SIP account under a\n"
+    "password, for the program that decrypts them.\n"
+    "\n"
+    "Options:\n"
+    "  --encoding NAME  the encoding the decrypting program reads, as iconv names it\n"
+    "                   (default UTF-8; WINDOWS-1252 for a Western Windows code page)\n"
+    "  -h, --help       show this help and exit\n"
+    "  -v, --version    show the version and exit\n"
+    "\n"
+    "For scripts and many accounts, use the command-line tool: sipcrypt --help\n";
+
+bool has_display() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption encoding_option(
+        QStringLiteral("encoding"), {}, QStringLiteral("NAME"),
+        QString::fromUtf8(sipcrypt::TextEncoding::default_name.data()));
+    const QCommandLineOption help_option(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version_option(
+        QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({encoding_option, help_option, version_option});
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
+        const QString error = parser.errorText().isEmpty()
+                                  ? QStringLiteral("unexpected argument '%1'")
+                                        .arg(parser.positionalArguments().value(0))
+                                  : parser.errorText();
+        std::fprintf(stderr, "sipcrypt-gui: %s\n%s", error.toLocal8Bit().constData(), usage);
+        return 2;
+    }
+    if (parser.isSet(help_option)) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (parser.isSet(version_option)) {
+        std::puts("sipcrypt-gui " SIPCRYPT_VERSION);
+        return 0;
+    }
+    const std::string encoding_name = parser.value(encoding_option).toStdString();
+    auto encoding = sipcrypt::TextEncoding::open(encoding_name);
+    if (!encoding) {
+        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: unknown encoding (see iconv --list)\n",
+                     encoding_name.c_str());
+        return 2;
+    }
+    if (!has_display()) {
+        std::fputs(
+            "sipcrypt-gui: there is no display to show the dialog on (neither DISPLAY nor\n"
+            "WAYLAND_DISPLAY is set). Start it from a desktop session, or use the\n"
+            "command-line tool instead, for example:\n"
+            "  sipcrypt encrypt --password-file pw.txt login password proxy outbound-proxy\n",
+            stderr);
+        return 1;
+    }
+    sipcrypt::app::SettingsApp application(argc, argv);
+    return application.run(*encoding);
+}

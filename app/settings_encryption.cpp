@@ -1,0 +1,84 @@
+#include "settings_encryption.h"
+
+#include <QByteArray>
+#include <QStringView>
+
+#include "cipher/blowfish_cipher.h"
+#include "settings/parameter_encryption.h"
+
+namespace sipcrypt::app {
+
+namespace {
+
+const std::array<QString, parameter_count> value_names = {
+    QStringLiteral("SIP Login"), QStringLiteral("SIP Password"), QStringLiteral("SIP Proxy"),
+    QStringLiteral("SIP Outbound Proxy")};
+const QString password_name = QStringLiteral("Encryption Password");
+
+// The text as bytes in the encoding.
+ParameterStatus to_bytes(const QString& text, TextEncoding& encoding, SecretBytes& bytes) {
+    // A lone surrogate would otherwise become a stand-in character unseen.
+    if (!QStringView(text).isValidUtf16()) return ParameterStatus::not_utf8;
+    QByteArray utf8 = text.toUtf8();
+    const auto status =
+        encoding.from_utf8({utf8.constData(), static_cast<std::size_t>(utf8.size())}, bytes);
+    secure_wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    return status;
+}
+
+QString refusal(const QString& field, ParameterStatus status, const TextEncoding& encoding) {
+    QString why;
+    if (status == ParameterStatus::not_utf8) {
+        why = QStringLiteral("the text holds a broken character");
+    } else {
+        const auto phrase = describe(status);
+        why = QString::fromUtf8(phrase.data(), static_cast<qsizetype>(phrase.size()));
+        if (status == ParameterStatus::unrepresentable_character) {
+            why += QStringLiteral(" (%1)").arg(QString::fromStdString(encoding.name()));
+        }
+    }
+    return field + QStringLiteral(": ") + why;
+}
+
+}  // namespace
+
+SettingsOutcome encrypt_settings(const SettingsInput& input, TextEncoding& encoding) {
+    SettingsOutcome outcome;
+    if (input.password.isEmpty()) {
+        outcome.kind = SettingsOutcome::Kind::empty_password;
+        return outcome;
+    }
+    SecretBytes password;
+    if (const auto status = to_bytes(input.password, encoding, password);
+        status != ParameterStatus::done) {
+        outcome.refusals << refusal(password_name, status, encoding);
+    }
+    outcome.password_cut_short = password.size() > BlowfishCipher::effective_key_length;
+
+    // Every value is checked before any is encrypted, so that a refusal
+    // anywhere leaves every box as it was.
+    std::array<SecretBytes, parameter_count> values;
+    for (std::size_t i = 0; i < parameter_count; ++i) {
+        if (input.values[i].isEmpty()) continue;
+        auto status = to_bytes(input.values[i], encoding, values[i]);
+        if (status == ParameterStatus::done)
+            status = check_value({values[i].data(), values[i].size()});
+        if (status != ParameterStatus::done)
+            outcome.refusals << refusal(value_names[i], status, encoding);
+    }
+    if (!outcome.refusals.isEmpty()) {
+        outcome.kind = SettingsOutcome::Kind::refused;
+        return outcome;
+    }
+
+    std::string text;
+    for (std::size_t i = 0; i < parameter_count; ++i) {
+        if (input.values[i].isEmpty()) continue;
+        const auto status = encrypt_parameter({values[i].data(), values[i].size()}, text,
+                                              {password.data(), password.size()});
+        if (status == ParameterStatus::done) outcome.texts[i] = QString::fromStdString(text);
+    }
+    return outcome;
+}
+
+}  // namespace sipcrypt::app

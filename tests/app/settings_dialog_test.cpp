@@ -1,0 +1,306 @@
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <limits>
+
+#include "app/dialog_template.h"
+#include "app/dialog_units.h"
+#include "app/settings_dialog.h"
+#include "settings/parameter_encryption.h"
+
+using namespace sipcrypt;
+using namespace sipcrypt::app;
+
+namespace {
+
+QString core_text(const QString& value, const QString& password) {
+    std::string text;
+    const QByteArray v = value.toUtf8(), p = password.toUtf8();
+    encrypt_parameter({v.constData(), static_cast<std::size_t>(v.size())}, text,
+                      {p.constData(), static_cast<std::size_t>(p.size())});
+    return QString::fromStdString(text);
+}
+
+// A dialog whose messages are collected instead of shown.
+struct Fixture {
+    std::unique_ptr<TextEncoding> encoding;
+    SettingsDialog dialog;
+    QStringList messages;
+
+    explicit Fixture(const char* encoding_name = "UTF-8")
+        : encoding(TextEncoding::open(encoding_name)), dialog(*encoding) {
+        dialog.set_message_sink([this](const QString& text) { messages << text; });
+    }
+    QLineEdit* edit(int id) { return static_cast<QLineEdit*>(dialog.control(id)); }
+    QPushButton* button() { return static_cast<QPushButton*>(dialog.control(generate_button_id)); }
+    void type(int id, const QString& text) { edit(id)->setText(text); }
+    QStringList outputs() {
+        QStringList texts;
+        for (int id : output_edit_ids) texts << edit(id)->text();
+        return texts;
+    }
+};
+
+}  // namespace
+
+class SettingsDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void dialog_units_round_like_the_dialog_manager() {
+        const DialogUnits units(6, 13);
+        QCOMPARE(units.to_pixels(251, 329), QSize(377, 535));  // 376.5 and 534.6 round up
+        QCOMPARE(units.to_pixels(DialogRect{25, 143, 160, 26}), QRect(38, 232, 240, 42));
+        QCOMPARE(units.to_pixels_x(2), 3);  // 3.0
+        QCOMPARE(units.to_pixels_x(1), 2);  // 1.5, half away from zero
+        QCOMPARE(units.to_pixels_y(3), 5);  // 4.875
+        QCOMPARE(DialogUnits(7, 16).to_pixels(DialogRect{98, 35, 108, 12}),
+                 QRect(172, 70, 189, 24));
+    }
+
+    void controls_follow_the_template() {
+        Fixture f;
+        const DialogUnits units = DialogUnits::of_font(f.dialog.font());
+        QVERIFY(units.base_x() > 0 && units.base_y() > 0);
+        QCOMPARE(f.dialog.windowTitle(), QStringLiteral("Encrypt SIP Settings. "));
+        const QSize size = units.to_pixels(251, 329);
+        QCOMPARE(f.dialog.minimumSize(), size);
+        QCOMPARE(f.dialog.maximumSize(), size);
+        const Qt::WindowFlags flags = f.dialog.windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+
+        const auto labels = f.dialog.findChildren<QLabel*>();
+        const auto groups = f.dialog.findChildren<QGroupBox*>();
+        int label_index = 0, group_index = 0;
+        for (const ControlTemplate& c : settings_dialog_template.controls) {
+            const QString text = QString::fromUtf8(c.text.data(), c.text.size());
+            const QRect rect = units.to_pixels(c.rect);
+            switch (c.kind) {
+                case ControlKind::label: {
+                    QLabel* label = labels.at(label_index++);
+                    QCOMPARE(label->text(), text);
+                    QCOMPARE(label->geometry(), rect);
+                    QCOMPARE(label->buddy(), f.dialog.control(c.buddy));
+                    break;
+                }
+                case ControlKind::group_box: {
+                    QGroupBox* group = groups.at(group_index++);
+                    QCOMPARE(group->title(), text);
+                    QCOMPARE(group->geometry(), rect);
+                    break;
+                }
+                case ControlKind::push_button:
+                    QCOMPARE(f.button()->text(), text);
+                    QCOMPARE(f.button()->geometry(), rect);
+                    QVERIFY(!f.button()->isDefault());
+                    break;
+                case ControlKind::edit: {
+                    QLineEdit* edit = f.edit(c.id);
+                    QVERIFY(edit != nullptr);
+                    QCOMPARE(edit->geometry(), rect);
+                    QCOMPARE(edit->isReadOnly(), c.id >= 1007);
+                    QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
+                    QCOMPARE(edit->echoMode(), QLineEdit::Normal);
+                    break;
+                }
+            }
+        }
+        QCOMPARE(label_index, 9);
+        QCOMPARE(group_index, 2);
+        QCOMPARE(f.edit(1003)->accessibleName(), QStringLiteral("SIP Login"));
+
+        // Tab order is template order: the button, then the ten boxes.
+        QList<int> order;
+        QWidget* w = f.button();
+        do {
+            if (w->focusPolicy() & Qt::TabFocus) order << w->objectName().mid(8).toInt();
+            w = w->nextInFocusChain();
+        } while (w != f.button());
+        QCOMPARE(order, (QList<int>{1000, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010}));
+    }
+
+    void a_press_shows_the_cores_texts() {
+        Fixture f;
+        const QStringList values = {QStringLiteral("sip:alice@example.com"), QStringLiteral("a"),
+                                    QStringLiteral("12345678"), QStringLiteral("p\u00E4ss\u00F6")};
+        f.type(password_edit_id, QStringLiteral("secret"));
+        for (int i = 0; i < 4; ++i) f.type(input_edit_ids[i], values[i]);
+        f.button()->click();
+        QCOMPARE(f.outputs().at(0), QStringLiteral("0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ"));
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(f.outputs().at(i), core_text(values[i], QStringLiteral("secret")));
+        }
+        QVERIFY(f.messages.isEmpty());
+
+        // Again without changes: the same texts.
+        const QStringList first = f.outputs();
+        f.button()->click();
+        QCOMPARE(f.outputs(), first);
+
+        // An emptied input keeps its old text; the other three are renewed.
+        f.type(password_edit_id, QStringLiteral("other"));
+        f.type(input_edit_ids[1], QString());
+        f.button()->click();
+        QCOMPARE(f.outputs().at(1), first.at(1));
+        for (int i : {0, 2, 3}) {
+            QCOMPARE(f.outputs().at(i), core_text(values[i], QStringLiteral("other")));
+        }
+    }
+
+    void a_press_with_nothing_to_encrypt_changes_nothing() {
+        Fixture f;
+        f.type(password_edit_id, QStringLiteral("secret"));
+        f.button()->click();
+        QCOMPARE(f.outputs(), QStringList(4, QString()));
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void refusals_show_a_message_and_change_no_output() {
+        Fixture f;
+        f.type(password_edit_id, QStringLiteral("secret"));
+        for (int id : input_edit_ids) f.type(id, QStringLiteral("v%1").arg(id));
+        f.button()->click();
+        const QStringList before = f.outputs();
+
+        f.type(password_edit_id, QString());
+        f.type(1003, QStringLiteral("changed"));
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages.last().contains(QStringLiteral("encryption password")));
+        QCOMPARE(f.outputs(), before);
+
+        // Longer than the box's default limit: must be refused, not cut short.
+        f.type(password_edit_id, QStringLiteral("secret"));
+        f.type(1005, QString(40000, QChar(u'x')));
+        f.type(1006, QString(3745, QChar(u'y')));
+        QCOMPARE(f.edit(1005)->text().size(), 40000);
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 2);
+        QVERIFY(f.messages.last().contains(
+            QStringLiteral("SIP Proxy: the value is longer than 3744 bytes")));
+        QVERIFY(
+            f.messages.last().contains(QStringLiteral("SIP Outbound Proxy: the value is longer")));
+        QVERIFY(!f.messages.last().contains(QStringLiteral("SIP Login")));
+        QCOMPARE(f.outputs(), before);
+
+        f.type(1005, QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b"));
+        f.type(1006, QString(3744, QChar(u'y')));
+        f.button()->click();
+        QVERIFY(
+            f.messages.last().contains(QStringLiteral("SIP Proxy: the value holds a zero byte")));
+        QCOMPARE(f.outputs(), before);
+    }
+
+    void the_encoding_decides_the_bytes_and_what_is_refused() {
+        Fixture f("WINDOWS-1252");
+        f.type(password_edit_id, QStringLiteral("p\u00E4ssw\u00F6rd"));
+        f.type(1005, QStringLiteral("proxy.example.net:5060"));
+        f.button()->click();
+        QCOMPARE(f.edit(1009)->text(), QStringLiteral("4q5+6v/qpNquJI6cFw9T5sp2ObtsHG7N"));
+
+        f.type(1004, QStringLiteral("\u65E5\u672C"));
+        f.button()->click();
+        QVERIFY(f.messages.last().contains(
+            QStringLiteral("SIP Password: the text holds a character that the encoding cannot "
+                           "represent (WINDOWS-1252)")));
+        QCOMPARE(f.edit(1008)->text(), QString());
+    }
+
+    void a_long_password_is_used_and_the_user_told_once() {
+        Fixture f;
+        f.type(password_edit_id, QString(80, QChar(u'k')));
+        f.type(1003, QStringLiteral("alice"));
+        f.button()->click();
+        QCOMPARE(f.edit(1007)->text(),
+                 core_text(QStringLiteral("alice"), QString(72, QChar(u'k'))));
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages.last().contains(QStringLiteral("first 72 bytes")));
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 1);
+    }
+
+    void keyboard_follows_the_dialog_conventions() {
+        {
+            Fixture f;
+            f.dialog.show();
+            QCOMPARE(f.dialog.focusWidget(), f.button());
+            f.type(password_edit_id, QStringLiteral("secret"));
+            f.type(1003, QStringLiteral("sip:alice@example.com"));
+            QTest::keyClick(f.button(), Qt::Key_Space);
+            QCOMPARE(f.edit(1007)->text(), QStringLiteral("0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ"));
+            f.type(1003, QStringLiteral("a"));
+            QTest::keyClick(f.button(), Qt::Key_Return);
+            QCOMPARE(f.edit(1007)->text(),
+                     core_text(QStringLiteral("a"), QStringLiteral("secret")));
+            QVERIFY(f.dialog.isVisible());
+        }
+        for (int id : {1002, 1004, 1010}) {
+            Fixture f;
+            f.dialog.show();
+            QTest::keyClick(f.edit(id), Qt::Key_Return);
+            QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+            QVERIFY(!f.dialog.isVisible());
+        }
+        {
+            Fixture f;
+            f.dialog.show();
+            QTest::keyClick(f.edit(1003), Qt::Key_Escape);
+            QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
+            QVERIFY(!f.dialog.isVisible());
+        }
+        {
+            Fixture f;
+            f.dialog.show();
+            f.dialog.close();
+            QCOMPARE(f.dialog.result(), int(QDialog::Rejected));
+        }
+    }
+
+    void the_dialog_really_renders() {
+        Fixture f;
+        f.dialog.show();
+        const QImage image = f.dialog.grab().toImage();
+        QCOMPARE(image.size(), f.dialog.size() * f.dialog.devicePixelRatio());
+        const QColor background = image.pixelColor(2, 2);
+        auto dark_pixels = [&](const QRect& rect) {
+            int count = 0;
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    if (image.pixelColor(x, y).lightness() < background.lightness() - 80) ++count;
+                }
+            }
+            return count;
+        };
+        for (QLabel* label : f.dialog.findChildren<QLabel*>()) {
+            QVERIFY2(dark_pixels(label->geometry()) > 10, qPrintable(label->text()));
+        }
+        QVERIFY(dark_pixels(f.button()->geometry().adjusted(8, 8, -8, -8)) > 50);
+    }
+
+    void the_icon_has_the_four_images() {
+        Fixture f;
+        const QList<QSize> sizes = f.dialog.windowIcon().availableSizes();
+        QVERIFY(sizes.contains(QSize(16, 16)));
+        QVERIFY(sizes.contains(QSize(32, 32)));
+
+        QFile file(QStringLiteral(":/icons/sipcrypt.ico"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray ico = file.readAll();
+        const auto u16 = [&](int at) { return int(uchar(ico[at])) | int(uchar(ico[at + 1])) << 8; };
+        QCOMPARE(u16(2), 1);  // an icon
+        QCOMPARE(u16(4), 4);
+        QList<QPair<int, int>> images;  // size, bits per pixel
+        for (int i = 0; i < 4; ++i)
+            images << qMakePair(int(uchar(ico[6 + 16 * i])), u16(6 + 16 * i + 6));
+        QCOMPARE(images, (QList<QPair<int, int>>{{32, 8}, {16, 8}, {32, 4}, {16, 4}}));
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "settings_dialog_test.moc"
