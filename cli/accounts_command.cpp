@@ -10,7 +10,6 @@
 #include "account_table.h"
 #include "csv_reader.h"
 #include "diagnostics.h"
-#include "encoding_option.h"
 #include "exit_status.h"
 #include "output_sink.h"
 #include "whole_output.h"
@@ -18,18 +17,16 @@
 namespace sipcrypt::cli {
 
 AccountsCommand::AccountsCommand(CLI::App& tool)
-    : command_(tool.add_subcommand("accounts", "encrypt the SIP parameters of a CSV of accounts")) {
-    password_.add_options(*command_);
-    add_encoding_option(*command_, encoding_name_);
-    command_
-        ->add_option("-i,--input", input_path_, "read the CSV from FILE (default: standard input)")
+    : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts") {
+    command()
+        .add_option("-i,--input", input_path_, "read the CSV from FILE (default: standard input)")
         ->type_name("FILE");
-    command_
-        ->add_option("-o,--output", output_path_,
-                     "write the CSV to FILE, which appears whole or not at all "
-                     "(default: standard output)")
+    command()
+        .add_option("-o,--output", output_path_,
+                    "write the CSV to FILE, which appears whole or not at all "
+                    "(default: standard output)")
         ->type_name("FILE");
-    command_->footer(
+    command().footer(
         "The input is CSV (RFC 4180) whose header row names the columns login,\n"
         "password, proxy and outbound_proxy, in any order. The output is the same CSV\n"
         "with those four cells encrypted; other columns pass through, and empty cells\n"
@@ -40,18 +37,8 @@ AccountsCommand::AccountsCommand(CLI::App& tool)
         "  sipcrypt accounts --password-env SIP_KEY < accounts.csv > encrypted.csv\n");
 }
 
-bool AccountsCommand::chosen() const {
-    return command_->parsed();
-}
-
 int AccountsCommand::run() {
-    const auto encoding = open_encoding(encoding_name_);
-    if (!encoding) return exit_usage;
-    SecretBytes password;
-    const int status = password_.read(*encoding, password, PasswordInput::Confirm::yes);
-    if (status != exit_done) return status;
-    const ParameterCipher cipher({password.data(), password.size()});
-
+    if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
     int input = STDIN_FILENO;
     const std::string input_name = input_path_.empty() ? "standard input" : input_path_;
     if (!input_path_.empty()) {
@@ -70,7 +57,7 @@ int AccountsCommand::run() {
     bool ok = true;
     {
         OutputSink sink(output.fd());
-        AccountTable table(cipher, *encoding, sink);
+        AccountTable table(cipher(), encoding(), sink);
         const std::string error = read_csv(input, [&](const CsvRecord& r) { table.add(r); });
         if (!error.empty()) {
             report(input_name, error);

@@ -3,23 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "command.h"
-#include "password_input.h"
+#include "cipher_command.h"
 
 namespace sipcrypt::cli {
 
 // sipcrypt decrypt: each encrypted text, or each line of standard input,
 // becomes the value it holds: the checker for texts already in use.
-class DecryptCommand : public Command {
+class DecryptCommand : public CipherCommand {
   public:
     explicit DecryptCommand(CLI::App& tool);
-    bool chosen() const override;
     int run() override;
 
   private:
-    CLI::App* command_;
-    PasswordInput password_;
-    std::string encoding_name_;
     std::vector<std::string> texts_;
 };
 

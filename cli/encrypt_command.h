@@ -3,23 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "command.h"
-#include "password_input.h"
+#include "cipher_command.h"
 
 namespace sipcrypt::cli {
 
 // sipcrypt encrypt: each value, or each line of standard input, becomes one
 // encrypted text.
-class EncryptCommand : public Command {
+class EncryptCommand : public CipherCommand {
   public:
     explicit EncryptCommand(CLI::App& tool);
-    bool chosen() const override;
     int run() override;
 
   private:
-    CLI::App* command_;
-    PasswordInput password_;
-    std::string encoding_name_;
     std::vector<std::string> values_;
 };
 
