@@ -3,6 +3,7 @@
 # Quick and quiet when everything is already there; safe to run again.
 #   scripts/setup.sh           build, test and run everything
 #   scripts/setup.sh --bench   also what the benchmarks compare against
+#   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
 set -euo pipefail
 
 packages=(
@@ -12,9 +13,10 @@ packages=(
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
-if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time)
-fi
+case "${1:-}" in
+  --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;
+  --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
