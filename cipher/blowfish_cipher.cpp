@@ -1,5 +1,6 @@
 #include "blowfish_cipher.h"
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -143,8 +144,17 @@ inline std::uint32_t key_word(const std::uint8_t* key, std::size_t length, std::
 
 }  // namespace
 
+namespace {
+std::atomic<BlowfishCipher::ReleaseObserver> release_observer{nullptr};
+}
+
+void BlowfishCipher::set_release_observer(ReleaseObserver observer) noexcept {
+    release_observer.store(observer);
+}
+
 void BlowfishCipher::TablesDeleter::operator()(Tables* tables) const noexcept {
     secure_wipe(tables, sizeof(Tables));
+    if (const auto observer = release_observer.load()) observer(tables, sizeof(Tables));
     delete tables;
 }
 

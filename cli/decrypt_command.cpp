@@ -25,6 +25,10 @@ DecryptCommand::DecryptCommand(CLI::App& tool)
         "  sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password\n");
 }
 
+DecryptCommand::~DecryptCommand() {
+    for (auto& argument : texts_) wipe_string(argument);
+}
+
 int DecryptCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::no); status != exit_done) return status;
     SecretBytes value;

@@ -1,8 +1,10 @@
 #include <CLI/CLI.hpp>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "accounts_command.h"
+#include "cipher/secure_wipe.h"
 #include "command.h"
 #include "decrypt_command.h"
 #include "diagnostics.h"
@@ -46,6 +48,11 @@ int main(int argc, char** argv) {
         const int code = tool.exit(error);
         return code == 0 ? exit_done : exit_usage;
     }
+    // Values given as arguments may be SIP passwords, and any user can read
+    // /proc/PID/cmdline: clear them there once they are parsed. Whoever looks
+    // before this still sees them, so secrets belong on standard input.
+    for (int i = 1; i < argc; ++i) sipcrypt::secure_wipe(argv[i], std::strlen(argv[i]));
+
     for (auto& command : commands) {
         if (command->chosen()) return command->run();
     }

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
-  libgtest-dev libcli11-dev libcsv-dev
+  libgtest-dev libcli11-dev libcsv-dev valgrind
   # The dialog: Qt 6 Widgets with its platform plugins, and a font, so that
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core

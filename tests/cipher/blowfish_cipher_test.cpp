@@ -186,6 +186,32 @@ TEST(BlowfishCipher, DecryptRefusesPartialBlocksAndLeavesOutputAlone) {
     EXPECT_EQ(out, Bytes(16, 0xEE));
 }
 
+struct ReleasedTables {
+    std::size_t count = 0;
+    std::size_t nonzero_bytes = 0;
+};
+ReleasedTables released;
+
+TEST(BlowfishCipher, TablesAreWipedBeforeTheyAreFreed) {
+    BlowfishCipher::set_release_observer([](const void* tables, std::size_t size) {
+        const auto* bytes = static_cast<const std::uint8_t*>(tables);
+        ++released.count;
+        released.nonzero_bytes += static_cast<std::size_t>(
+            std::count_if(bytes, bytes + size, [](std::uint8_t b) { return b != 0; }));
+        EXPECT_GE(size, 4168u);  // 18 subkeys and 1024 S-box words at least
+    });
+    {
+        BlowfishCipher cipher;
+        const std::uint8_t key[] = {'s', 'e', 'c', 'r', 'e', 't'};
+        ASSERT_TRUE(cipher.key_schedule(key, sizeof key));
+        std::uint32_t left = 0, right = 0;
+        ASSERT_TRUE(cipher.encrypt_block(left, right));
+    }
+    BlowfishCipher::set_release_observer(nullptr);
+    EXPECT_EQ(released.count, 1u);
+    EXPECT_EQ(released.nonzero_bytes, 0u);
+}
+
 // The buffer loops take several blocks at a time; each block must still come
 // out as the one-block function gives it, at every length and alignment.
 TEST(BlowfishCipher, BufferPathsAgreeWithOneBlockAtATime) {
