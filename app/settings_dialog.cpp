@@ -3,11 +3,11 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
-#include <QPixmap>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <limits>
 
@@ -17,7 +17,9 @@
 
 // The icons are compiled into this static library; a linker drops them
 // unless something asks for them by name.
-static void load_resources() { Q_INIT_RESOURCE(sipcrypt); }
+static void load_resources() {
+    Q_INIT_RESOURCE(sipcrypt);
+}
 
 namespace sipcrypt::app {
 

@@ -15,10 +15,10 @@ std::unique_ptr<sipcrypt::TextEncoding> utf8 = nullptr;
 
 void fill(sipcrypt::app::SettingsDialog& dialog) {
     const std::pair<int, const char*> inputs[] = {{1002, "Tr0ub4dor&3"},
-                                                   {1003, "alice"},
-                                                   {1004, "correct horse battery"},
-                                                   {1005, "proxy.example.net:5060"},
-                                                   {1006, "sip:outbound.example.org;transport=tcp"}};
+                                                  {1003, "alice"},
+                                                  {1004, "correct horse battery"},
+                                                  {1005, "proxy.example.net:5060"},
+                                                  {1006, "sip:outbound.example.org;transport=tcp"}};
     for (const auto& [id, text] : inputs) {
         static_cast<QLineEdit*>(dialog.control(id))->setText(QString::fromUtf8(text));
     }

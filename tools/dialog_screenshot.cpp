@@ -16,10 +16,10 @@ int main(int argc, char** argv) {
     auto encoding = sipcrypt::TextEncoding::open("UTF-8");
     sipcrypt::app::SettingsDialog dialog(*encoding);
     const std::pair<int, const char*> inputs[] = {{1002, "secret"},
-                                                   {1003, "alice"},
-                                                   {1004, "pa,ss"},
-                                                   {1005, "proxy.example.net"},
-                                                   {1006, "sip:alice@example.com"}};
+                                                  {1003, "alice"},
+                                                  {1004, "pa,ss"},
+                                                  {1005, "proxy.example.net"},
+                                                  {1006, "sip:alice@example.com"}};
     for (const auto& [id, text] : inputs) {
         static_cast<QLineEdit*>(dialog.control(id))->setText(QString::fromUtf8(text));
     }
