@@ -142,11 +142,9 @@ inline std::uint32_t key_word(const std::uint8_t* key, std::size_t length, std::
     return word;
 }
 
-}  // namespace
-
-namespace {
 std::atomic<BlowfishCipher::ReleaseObserver> release_observer{nullptr};
-}
+
+}  // namespace
 
 void BlowfishCipher::set_release_observer(ReleaseObserver observer) noexcept {
     release_observer.store(observer);

@@ -37,14 +37,15 @@ int transform_values(const std::vector<std::string>& arguments, OutputSink& outp
     bool refused = false;
     std::string result;
     if (!arguments.empty()) {
-        for (std::size_t i = 0; i < arguments.size(); ++i) {
+        for (std::size_t i = 0; i < arguments.size() && !output.failed(); ++i) {
             const auto status = transform(arguments[i], result);
             refused |= !emit(status, result, output, "argument", i + 1);
         }
     } else {
         LineReader reader(STDIN_FILENO);
         std::string_view line;
-        for (std::size_t number = 1;; ++number) {
+        // Once output fails, the rest cannot arrive: stop reading.
+        for (std::size_t number = 1; !output.failed(); ++number) {
             const auto read = reader.next(line);
             if (read == LineReader::Result::end) break;
             if (read == LineReader::Result::error) {
