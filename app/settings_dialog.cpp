@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <limits>
 
+#include "cipher/secure_wipe.h"
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "settings_encryption.h"
@@ -29,10 +30,13 @@ QString text_of(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Overwrites a string's characters where it can. Qt strings may share or
-// have copied their data elsewhere, so this is a best effort.
+// Overwrites a string's characters if this string alone holds them. Data
+// shared with a text box belongs to the box, which Qt does not wipe; so this
+// is a best effort.
 void wipe(QString& text) {
-    if (!text.isEmpty()) text.fill(QChar(u'\0'));
+    if (!text.isEmpty() && text.isDetached()) {
+        secure_wipe(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    }
     text.clear();
 }
 
