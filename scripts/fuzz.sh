@@ -13,12 +13,16 @@ targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=(base64_decode decrypt round_trip encoding csv_accounts)
 
 scripts/setup.sh --fuzz
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSIPCRYPT_BUILD_FUZZERS=ON -DSIPCRYPT_BUILD_GUI=OFF -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz >/dev/null
-
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+# Quiet unless the build fails; then everything it said.
+if ! { CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+         -DSIPCRYPT_BUILD_FUZZERS=ON -DSIPCRYPT_BUILD_GUI=OFF -DSIPCRYPT_BUILD_TESTS=OFF &&
+       cmake --build build-fuzz; } >"$scratch/build.log" 2>&1; then
+  cat "$scratch/build.log" >&2
+  echo "fuzz: the build failed" >&2
+  exit 1
+fi
 mkdir -p build-fuzz/findings
 failed=0
 for target in "${targets[@]}"; do
