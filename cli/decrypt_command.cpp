@@ -25,10 +25,6 @@ DecryptCommand::DecryptCommand(CLI::App& tool)
         "  sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password\n");
 }
 
-DecryptCommand::~DecryptCommand() {
-    for (auto& argument : texts_) wipe_string(argument);
-}
-
 int DecryptCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::no); status != exit_done) return status;
     SecretBytes value;

@@ -12,7 +12,6 @@ namespace sipcrypt::cli {
 class DecryptCommand : public CipherCommand {
   public:
     explicit DecryptCommand(CLI::App& tool);
-    ~DecryptCommand() override;
     int run() override;
 
   private:

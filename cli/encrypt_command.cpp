@@ -23,10 +23,6 @@ EncryptCommand::EncryptCommand(CLI::App& tool)
         "  sipcrypt encrypt < values.txt > texts.txt   # asks for the password twice\n");
 }
 
-EncryptCommand::~EncryptCommand() {
-    for (auto& argument : values_) wipe_string(argument);
-}
-
 int EncryptCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
     SecretBytes value;

@@ -12,7 +12,6 @@ namespace sipcrypt::cli {
 class EncryptCommand : public CipherCommand {
   public:
     explicit EncryptCommand(CLI::App& tool);
-    ~EncryptCommand() override;
     int run() override;
 
   private:

@@ -32,7 +32,7 @@ bool emit(ParameterStatus status, const std::string& result, OutputSink& output,
 
 }  // namespace
 
-int transform_values(const std::vector<std::string>& arguments, OutputSink& output,
+int transform_values(std::vector<std::string>& arguments, OutputSink& output,
                      ParameterStatus too_long, const ValueTransform& transform) {
     bool refused = false;
     std::string result;
@@ -59,6 +59,7 @@ int transform_values(const std::vector<std::string>& arguments, OutputSink& outp
         }
     }
     wipe_string(result);
+    for (auto& argument : arguments) wipe_string(argument);
     if (!output.flush()) {
         report("standard output", std::strerror(output.error_number()));
         return exit_refused;

@@ -16,8 +16,9 @@ using ValueTransform = std::function<ParameterStatus(std::string_view input, std
 // into one output line, in order. A refused input is reported with its
 // argument or line number and gives an empty line, and the rest go on; an
 // empty input gives an empty line. `too_long` is the status for a line too
-// long to read whole. Returns the exit status.
-int transform_values(const std::vector<std::string>& arguments, OutputSink& output,
+// long to read whole. The arguments, which may be secret values, are wiped
+// once used. Returns the exit status.
+int transform_values(std::vector<std::string>& arguments, OutputSink& output,
                      ParameterStatus too_long, const ValueTransform& transform);
 
 }  // namespace sipcrypt::cli
