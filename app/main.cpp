@@ -59,10 +59,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string encoding_name = parser.value(encoding_option).toStdString();
-    auto encoding = sipcrypt::TextEncoding::open(encoding_name);
+    sipcrypt::EncodingRefusal why;
+    auto encoding = sipcrypt::TextEncoding::open(encoding_name, &why);
     if (!encoding) {
-        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: unknown encoding (see iconv --list)\n",
-                     encoding_name.c_str());
+        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: %s\n", encoding_name.c_str(),
+                     std::string(describe(why)).c_str());
         return 2;
     }
     if (!has_display()) {

@@ -16,27 +16,20 @@ const std::array<QString, parameter_count> value_names = {
 const QString password_name = QStringLiteral("Encryption Password");
 
 // The text as bytes in the encoding.
-ParameterStatus to_bytes(const QString& text, TextEncoding& encoding, SecretBytes& bytes) {
+Outcome to_bytes(const QString& text, TextEncoding& encoding, SecretBytes& bytes) {
     // A lone surrogate would otherwise become a stand-in character unseen.
     if (!QStringView(text).isValidUtf16()) return ParameterStatus::not_utf8;
     QByteArray utf8 = text.toUtf8();
-    const auto status =
+    const Outcome status =
         encoding.from_utf8({utf8.constData(), static_cast<std::size_t>(utf8.size())}, bytes);
     secure_wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
     return status;
 }
 
-QString refusal(const QString& field, ParameterStatus status, const TextEncoding& encoding) {
-    QString why;
-    if (status == ParameterStatus::not_utf8) {
-        why = QStringLiteral("the text holds a broken character");
-    } else {
-        const auto phrase = describe(status);
-        why = QString::fromUtf8(phrase.data(), static_cast<qsizetype>(phrase.size()));
-        if (status == ParameterStatus::unrepresentable_character) {
-            why += QStringLiteral(" (%1)").arg(QString::fromStdString(encoding.name()));
-        }
-    }
+QString refusal(const QString& field, const Outcome& status) {
+    const QString why = status == ParameterStatus::not_utf8
+                            ? QStringLiteral("the text holds a broken character")
+                            : QString::fromStdString(describe(status));
     return field + QStringLiteral(": ") + why;
 }
 
@@ -49,9 +42,8 @@ SettingsOutcome encrypt_settings(const SettingsInput& input, TextEncoding& encod
         return outcome;
     }
     SecretBytes password;
-    if (const auto status = to_bytes(input.password, encoding, password);
-        status != ParameterStatus::done) {
-        outcome.refusals << refusal(password_name, status, encoding);
+    if (const Outcome status = to_bytes(input.password, encoding, password); !status.ok()) {
+        outcome.refusals << refusal(password_name, status);
     }
     outcome.password_cut_short = password.size() > BlowfishCipher::effective_key_length;
 
@@ -60,11 +52,9 @@ SettingsOutcome encrypt_settings(const SettingsInput& input, TextEncoding& encod
     std::array<SecretBytes, parameter_count> values;
     for (std::size_t i = 0; i < parameter_count; ++i) {
         if (input.values[i].isEmpty()) continue;
-        auto status = to_bytes(input.values[i], encoding, values[i]);
-        if (status == ParameterStatus::done)
-            status = check_value({values[i].data(), values[i].size()});
-        if (status != ParameterStatus::done)
-            outcome.refusals << refusal(value_names[i], status, encoding);
+        Outcome status = to_bytes(input.values[i], encoding, values[i]);
+        if (status.ok()) status = check_value({values[i].data(), values[i].size()});
+        if (!status.ok()) outcome.refusals << refusal(value_names[i], status);
     }
     if (!outcome.refusals.isEmpty()) {
         outcome.kind = SettingsOutcome::Kind::refused;

@@ -70,11 +70,9 @@ void AccountTable::add(const CsvRecord& record) {
         const std::string_view cell = record.fields[column_of_[k]];
         texts_[k].clear();
         if (cell.empty()) continue;
-        auto status = encoding_.from_utf8(cell, value_);
-        if (status == ParameterStatus::done) {
-            status = cipher_.encrypt({value_.data(), value_.size()}, texts_[k]);
-        }
-        if (status != ParameterStatus::done) {
+        Outcome status = encoding_.from_utf8(cell, value_);
+        if (status.ok()) status = cipher_.encrypt({value_.data(), value_.size()}, texts_[k]);
+        if (!status.ok()) {
             refuse(where + ", column '" + std::string(encrypted_columns[k]) + "'",
                    describe(status));
             row_ok = false;

@@ -31,11 +31,12 @@ int DecryptCommand::run() {
     SecretBytes shown;
     OutputSink output(STDOUT_FILENO);
     return transform_values(texts_, output, ParameterStatus::text_too_long,
-                            [&](std::string_view text, std::string& result) {
-                                auto step = cipher().decrypt(text, value);
+                            [&](std::string_view text, std::string& result) -> Outcome {
+                                const auto step = cipher().decrypt(text, value);
                                 if (step != ParameterStatus::done) return step;
-                                step = encoding().to_utf8({value.data(), value.size()}, shown);
-                                if (step != ParameterStatus::done) return step;
+                                const Outcome shown_ok =
+                                    encoding().to_utf8({value.data(), value.size()}, shown);
+                                if (!shown_ok.ok()) return shown_ok;
                                 for (char c : shown) {
                                     if (c == '\n' || c == '\r')
                                         return ParameterStatus::value_has_line_break;

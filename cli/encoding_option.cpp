@@ -17,8 +17,9 @@ void add_encoding_option(CLI::App& command, std::string& name) {
 }
 
 std::unique_ptr<TextEncoding> open_encoding(const std::string& name) {
-    auto encoding = TextEncoding::open(name);
-    if (!encoding) report("--encoding " + name, "unknown encoding (see iconv --list)");
+    EncodingRefusal why;
+    auto encoding = TextEncoding::open(name, &why);
+    if (!encoding) report("--encoding " + name, describe(why));
     return encoding;
 }
 

@@ -29,9 +29,10 @@ int EncryptCommand::run() {
     OutputSink output(STDOUT_FILENO);
     return transform_values(values_, output, ParameterStatus::value_too_long,
                             [&](std::string_view text, std::string& result) {
-                                const auto status = encoding().from_utf8(text, value);
-                                if (status != ParameterStatus::done) return status;
-                                return cipher().encrypt({value.data(), value.size()}, result);
+                                const Outcome status = encoding().from_utf8(text, value);
+                                if (!status.ok()) return status;
+                                return Outcome(
+                                    cipher().encrypt({value.data(), value.size()}, result));
                             });
 }
 

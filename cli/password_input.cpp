@@ -135,8 +135,8 @@ int PasswordInput::read_raw(SecretBytes& raw, Confirm confirm) const {
 int PasswordInput::read(TextEncoding& encoding, SecretBytes& password, Confirm confirm) const {
     SecretBytes raw;
     if (const int status = read_raw(raw, confirm); status != exit_done) return status;
-    const auto converted = encoding.from_utf8({raw.data(), raw.size()}, password);
-    if (converted != ParameterStatus::done) {
+    const Outcome converted = encoding.from_utf8({raw.data(), raw.size()}, password);
+    if (!converted.ok()) {
         report("password", describe(converted));
         return exit_refused;
     }

@@ -15,7 +15,7 @@ namespace {
 
 // Writes the output line for one input; false, after reporting where, when
 // the input was refused.
-bool emit(ParameterStatus status, const std::string& result, OutputSink& output, const char* kind,
+bool emit(const Outcome& status, const std::string& result, OutputSink& output, const char* kind,
           std::size_t number) {
     if (status == ParameterStatus::done) {
         output.write_line(result);
@@ -53,8 +53,8 @@ int transform_values(std::vector<std::string>& arguments, OutputSink& output,
                 refused = true;
                 break;
             }
-            const auto status =
-                read == LineReader::Result::too_long ? too_long : transform(line, result);
+            const Outcome status =
+                read == LineReader::Result::too_long ? Outcome(too_long) : transform(line, result);
             refused |= !emit(status, result, output, "line", number);
         }
     }

@@ -10,7 +10,7 @@
 
 namespace sipcrypt::cli {
 
-using ValueTransform = std::function<ParameterStatus(std::string_view input, std::string& output)>;
+using ValueTransform = std::function<Outcome(std::string_view input, std::string& output)>;
 
 // Turns each argument, or when there are none each line of standard input,
 // into one output line, in order. A refused input is reported with its

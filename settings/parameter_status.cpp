@@ -1,6 +1,18 @@
 #include "parameter_status.h"
 
+#include <cstdio>
+
 namespace sipcrypt {
+
+namespace {
+
+std::string hex(unsigned value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
 
 std::string_view describe(ParameterStatus status) noexcept {
     switch (status) {
@@ -32,6 +44,29 @@ std::string_view describe(ParameterStatus status) noexcept {
             return "the value holds a line break, which one line of output cannot carry";
     }
     return "unknown status";
+}
+
+std::string describe(const Outcome& outcome) {
+    std::string text;
+    switch (outcome.status) {
+        case ParameterStatus::unrepresentable_character:
+            if (outcome.position == 0) break;
+            text = "character U+" + hex(outcome.character, 4) + " at position " +
+                   std::to_string(outcome.position) + " cannot be represented in " +
+                   std::string(outcome.encoding);
+            return text;
+        case ParameterStatus::not_utf8:
+        case ParameterStatus::not_in_encoding:
+            if (outcome.position == 0) break;
+            text = describe(outcome.status);
+            if (!outcome.encoding.empty()) text += " (" + std::string(outcome.encoding) + ")";
+            text += ": byte 0x" + hex(outcome.byte, 2) + " at position " +
+                    std::to_string(outcome.position);
+            return text;
+        default:
+            break;
+    }
+    return std::string(describe(outcome.status));
 }
 
 }  // namespace sipcrypt

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace sipcrypt {
@@ -13,8 +16,8 @@ enum class ParameterStatus {
     value_too_long,             // over max_value_length bytes once encoded
     value_has_zero_byte,        // the decrypting side would cut it short
     not_utf8,                   // input text is not valid UTF-8
-    unrepresentable_character,  // the chosen encoding cannot hold a character
-    not_in_encoding,            // decrypted bytes are not valid in the encoding
+    unrepresentable_character,  // the chosen encoding cannot hold a character exactly
+    not_in_encoding,            // decrypted bytes are not text in the encoding, exactly
     not_base64,                 // text has characters, "=" or length Base64 cannot
     not_whole_blocks,           // text decodes to a length that is not whole blocks
     text_too_long,              // longer than any encrypted value can be
@@ -22,7 +25,27 @@ enum class ParameterStatus {
     value_has_line_break,       // a decrypted value that one line of output cannot carry
 };
 
+// A status with the detail that a message about it names: which character
+// or byte, and where. Compares equal to its bare status.
+struct Outcome {
+    ParameterStatus status = ParameterStatus::done;
+    char32_t character = 0;     // unrepresentable_character: the character
+    std::uint8_t byte = 0;      // not_utf8, not_in_encoding: the first byte that fails
+    std::size_t position = 0;   // 1-based: the character's place in the text, or the byte's
+    std::string_view encoding;  // the encoding's name, for the messages that name it
+
+    Outcome(ParameterStatus s = ParameterStatus::done) noexcept : status(s) {}  // NOLINT
+    bool ok() const noexcept { return status == ParameterStatus::done; }
+    friend bool operator==(const Outcome& outcome, ParameterStatus s) noexcept {
+        return outcome.status == s;
+    }
+};
+
 // A short lower-case phrase, for messages such as "line 3: <phrase>".
 std::string_view describe(ParameterStatus status) noexcept;
+
+// The phrase with its detail, such as "character U+E003F at position 2
+// cannot be represented in WINDOWS-1252".
+std::string describe(const Outcome& outcome);
 
 }  // namespace sipcrypt

@@ -1,5 +1,6 @@
 #include "text_encoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -8,6 +9,7 @@ namespace sipcrypt {
 namespace {
 
 const iconv_t no_converter = reinterpret_cast<iconv_t>(-1);
+constexpr std::size_t npos = std::string_view::npos;
 
 bool names_utf8(std::string_view name) {
     std::string upper;
@@ -17,39 +19,96 @@ bool names_utf8(std::string_view name) {
     return upper == "UTF8";
 }
 
-// Runs one whole conversion; false on any byte iconv cannot convert exactly.
-bool convert(iconv_t converter, std::string_view in, SecretBytes& out) {
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
-    SecretBytes result(in.size() * 4 + 16);
+// Runs one whole conversion from the converter's initial state, flushing its
+// final shift state. Returns npos when every byte converted, else the offset
+// of the input byte at which it stopped; `out` then holds what converted
+// before it.
+std::size_t convert(iconv_t converter, std::string_view in, SecretBytes& out) {
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    out.resize(in.size() * 4 + 16);
     char* in_ptr = const_cast<char*>(in.data());
     std::size_t in_left = in.size();
     std::size_t done = 0;
     bool flushing = false;
+    std::size_t stopped_at = npos;
     for (;;) {
-        char* out_ptr = result.data() + done;
-        std::size_t out_left = result.size() - done;
-        const std::size_t irreversible =
+        char* out_ptr = out.data() + done;
+        std::size_t out_left = out.size() - done;
+        const std::size_t result =
             flushing ? iconv(converter, nullptr, nullptr, &out_ptr, &out_left)
                      : iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
-        done = static_cast<std::size_t>(out_ptr - result.data());
-        if (irreversible == static_cast<std::size_t>(-1)) {
-            if (errno != E2BIG) return false;
-            result.resize(result.size() * 2);
-            continue;
+        done = static_cast<std::size_t>(out_ptr - out.data());
+        if (result == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+                continue;
+            }
+            stopped_at = static_cast<std::size_t>(in_ptr - in.data());
+            if (stopped_at == in.size() && stopped_at > 0) --stopped_at;
+            break;
         }
-        // A positive count means characters were replaced by stand-ins.
-        if (irreversible != 0) return false;
         if (flushing) break;
         flushing = true;
     }
-    result.resize(done);
-    out.swap(result);
-    return true;
+    out.resize(done);
+    return stopped_at;
+}
+
+std::string_view view(const SecretBytes& bytes) {
+    return {bytes.data(), bytes.size()};
+}
+
+// Converts `in` one way and back, and returns the offset of the first byte of
+// `in` that does not come back as it went, or npos; `out` holds the result
+// of the first conversion. What stops the first conversion is found, but so
+// is anything before it that the way back alone shows: a character dropped
+// or mapped one way only.
+std::size_t round_trip(iconv_t there, iconv_t back, std::string_view in, SecretBytes& out) {
+    const std::size_t stopped = convert(there, in, out);
+    const std::string_view expected = stopped == npos ? in : in.substr(0, stopped);
+    SecretBytes returned;
+    convert(back, view(out), returned);
+    const auto [at, _] = std::mismatch(expected.begin(), expected.end(), returned.begin(),
+                                       returned.end());
+    if (at != expected.end() || returned.size() != expected.size()) {
+        return static_cast<std::size_t>(at - expected.begin());
+    }
+    return stopped;
+}
+
+// The character of well-formed UTF-8 `text` whose bytes include `offset`,
+// with its 1-based position among the characters.
+Outcome character_at(std::string_view text, std::size_t offset) {
+    const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (offset >= text.size()) offset = text.empty() ? 0 : text.size() - 1;
+    Outcome outcome(ParameterStatus::unrepresentable_character);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::uint8_t lead = s[i];
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+            code = code << 6 | (s[i + k] & 0x3F);
+        }
+        ++outcome.position;
+        outcome.character = code;
+        if (offset < i + length) break;
+        i += length;
+    }
+    return outcome;
+}
+
+Outcome bad_byte(ParameterStatus status, std::string_view bytes, std::size_t offset) {
+    if (offset >= bytes.size()) offset = bytes.empty() ? 0 : bytes.size() - 1;
+    Outcome outcome(status);
+    outcome.byte = bytes.empty() ? 0 : static_cast<std::uint8_t>(bytes[offset]);
+    outcome.position = offset + 1;
+    return outcome;
 }
 
 }  // namespace
 
-bool is_valid_utf8(std::string_view text) noexcept {
+std::size_t first_invalid_utf8(std::string_view text) noexcept {
     const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -73,18 +132,35 @@ bool is_valid_utf8(std::string_view text) noexcept {
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
         } else {
-            return false;
+            return i;
         }
-        if (n - i < length || s[i + 1] < low || s[i + 1] > high) return false;
+        if (n - i < 2 || s[i + 1] < low || s[i + 1] > high) return i;
         for (std::size_t k = 2; k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
+            if (i + k >= n || (s[i + k] & 0xC0) != 0x80) return i;
         }
         i += length;
     }
-    return true;
+    return npos;
 }
 
-std::unique_ptr<TextEncoding> TextEncoding::open(std::string_view name) {
+bool is_valid_utf8(std::string_view text) noexcept {
+    return first_invalid_utf8(text) == npos;
+}
+
+std::string_view describe(EncodingRefusal refusal) noexcept {
+    switch (refusal) {
+        case EncodingRefusal::unknown:
+            return "unknown encoding (see iconv --list)";
+        case EncodingRefusal::zero_bytes:
+            return "this encoding puts zero bytes into plain text, and the decrypting side ends "
+                   "a value at its first zero byte; use an encoding such as UTF-8 or "
+                   "WINDOWS-1252";
+    }
+    return "unusable encoding";
+}
+
+std::unique_ptr<TextEncoding> TextEncoding::open(std::string_view name, EncodingRefusal* why) {
+    if (why != nullptr) *why = EncodingRefusal::unknown;
     if (names_utf8(name)) {
         return std::unique_ptr<TextEncoding>(
             new TextEncoding(std::string(default_name), no_converter, no_converter));
@@ -98,7 +174,12 @@ std::unique_ptr<TextEncoding> TextEncoding::open(std::string_view name) {
         iconv_close(from_utf8);
         return nullptr;
     }
-    return std::unique_ptr<TextEncoding>(new TextEncoding(target, from_utf8, to_utf8));
+    std::unique_ptr<TextEncoding> encoding(new TextEncoding(target, from_utf8, to_utf8));
+    if (encoding->puts_zero_bytes_into_ascii()) {
+        if (why != nullptr) *why = EncodingRefusal::zero_bytes;
+        return nullptr;
+    }
+    return encoding;
 }
 
 TextEncoding::TextEncoding(std::string name, iconv_t from_utf8, iconv_t to_utf8)
@@ -109,25 +190,54 @@ TextEncoding::~TextEncoding() {
     if (to_utf8_ != no_converter) iconv_close(to_utf8_);
 }
 
-ParameterStatus TextEncoding::from_utf8(std::string_view utf8, SecretBytes& out) {
-    // Checked here first so that iconv's one error for both cases means only
-    // "cannot represent".
-    if (!is_valid_utf8(utf8)) return ParameterStatus::not_utf8;
+// Under such an encoding every value would hold a zero byte.
+bool TextEncoding::puts_zero_bytes_into_ascii() {
+    SecretBytes bytes;
+    for (char c = ' '; c <= '~'; ++c) {
+        if (convert(from_utf8_, std::string_view(&c, 1), bytes) == npos &&
+            std::find(bytes.begin(), bytes.end(), '\0') != bytes.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Outcome TextEncoding::from_utf8(std::string_view utf8, SecretBytes& out) {
+    // Checked first so that a conversion error can only mean "cannot represent".
+    if (const std::size_t bad = first_invalid_utf8(utf8); bad != npos) {
+        return bad_byte(ParameterStatus::not_utf8, utf8, bad);
+    }
     if (from_utf8_ == no_converter) {
         out.assign(utf8.begin(), utf8.end());
         return ParameterStatus::done;
     }
-    return convert(from_utf8_, utf8, out) ? ParameterStatus::done
-                                          : ParameterStatus::unrepresentable_character;
+    SecretBytes bytes;
+    if (const std::size_t bad = round_trip(from_utf8_, to_utf8_, utf8, bytes); bad != npos) {
+        Outcome outcome = character_at(utf8, bad);
+        outcome.encoding = name_;
+        return outcome;
+    }
+    out.swap(bytes);
+    return ParameterStatus::done;
 }
 
-ParameterStatus TextEncoding::to_utf8(std::string_view bytes, SecretBytes& out) {
+Outcome TextEncoding::to_utf8(std::string_view bytes, SecretBytes& out) {
+    const auto refuse_at = [&](std::size_t offset) {
+        Outcome outcome = bad_byte(ParameterStatus::not_in_encoding, bytes, offset);
+        outcome.encoding = name_;
+        return outcome;
+    };
     if (to_utf8_ == no_converter) {
-        if (!is_valid_utf8(bytes)) return ParameterStatus::not_in_encoding;
+        if (const std::size_t bad = first_invalid_utf8(bytes); bad != npos) return refuse_at(bad);
         out.assign(bytes.begin(), bytes.end());
         return ParameterStatus::done;
     }
-    return convert(to_utf8_, bytes, out) ? ParameterStatus::done : ParameterStatus::not_in_encoding;
+    SecretBytes text;
+    if (const std::size_t bad = round_trip(to_utf8_, from_utf8_, bytes, text); bad != npos) {
+        return refuse_at(bad);
+    }
+    out.swap(text);
+    return ParameterStatus::done;
 }
 
 }  // namespace sipcrypt

@@ -207,8 +207,8 @@ class SettingsDialogTest : public QObject {
         f.type(1004, QStringLiteral("\u65E5\u672C"));
         f.button()->click();
         QVERIFY(f.messages.last().contains(
-            QStringLiteral("SIP Password: the text holds a character that the encoding cannot "
-                           "represent (WINDOWS-1252)")));
+            QStringLiteral("SIP Password: character U+65E5 at position 1 cannot be represented in "
+                           "WINDOWS-1252")));
         QCOMPARE(f.edit(1008)->text(), QString());
     }
 
