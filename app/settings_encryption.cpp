@@ -5,6 +5,7 @@
 
 #include "cipher/blowfish_cipher.h"
 #include "settings/parameter_encryption.h"
+#include "settings/text_rules.h"
 
 namespace sipcrypt::app {
 
@@ -20,8 +21,9 @@ Outcome to_bytes(const QString& text, TextEncoding& encoding, SecretBytes& bytes
     // A lone surrogate would otherwise become a stand-in character unseen.
     if (!QStringView(text).isValidUtf16()) return ParameterStatus::not_utf8;
     QByteArray utf8 = text.toUtf8();
-    const Outcome status =
-        encoding.from_utf8({utf8.constData(), static_cast<std::size_t>(utf8.size())}, bytes);
+    const std::string_view view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    Outcome status = check_value_text(view);
+    if (status.ok()) status = encoding.from_utf8(view, bytes);
     secure_wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
     return status;
 }
@@ -42,7 +44,12 @@ SettingsOutcome encrypt_settings(const SettingsInput& input, TextEncoding& encod
         return outcome;
     }
     SecretBytes password;
-    if (const Outcome status = to_bytes(input.password, encoding, password); !status.ok()) {
+    QByteArray password_text = input.password.toUtf8();
+    Outcome password_ok = check_password_text(
+        {password_text.constData(), static_cast<std::size_t>(password_text.size())});
+    secure_wipe(password_text.data(), static_cast<std::size_t>(password_text.size()));
+    if (password_ok.ok()) password_ok = to_bytes(input.password, encoding, password);
+    if (const Outcome& status = password_ok; !status.ok()) {
         outcome.refusals << refusal(password_name, status);
     }
     outcome.password_cut_short = password.size() > BlowfishCipher::effective_key_length;

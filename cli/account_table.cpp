@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diagnostics.h"
+#include "settings/text_rules.h"
 
 namespace sipcrypt::cli {
 
@@ -70,7 +71,8 @@ void AccountTable::add(const CsvRecord& record) {
         const std::string_view cell = record.fields[column_of_[k]];
         texts_[k].clear();
         if (cell.empty()) continue;
-        Outcome status = encoding_.from_utf8(cell, value_);
+        Outcome status = check_value_text(cell);
+        if (status.ok()) status = encoding_.from_utf8(cell, value_);
         if (status.ok()) status = cipher_.encrypt({value_.data(), value_.size()}, texts_[k]);
         if (!status.ok()) {
             refuse(where + ", column '" + std::string(encrypted_columns[k]) + "'",

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "exit_status.h"
+#include "settings/text_rules.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {
@@ -30,20 +31,19 @@ int DecryptCommand::run() {
     SecretBytes value;
     SecretBytes shown;
     OutputSink output(STDOUT_FILENO);
-    return transform_values(texts_, output, ParameterStatus::text_too_long,
-                            [&](std::string_view text, std::string& result) -> Outcome {
-                                const auto step = cipher().decrypt(text, value);
-                                if (step != ParameterStatus::done) return step;
-                                const Outcome shown_ok =
-                                    encoding().to_utf8({value.data(), value.size()}, shown);
-                                if (!shown_ok.ok()) return shown_ok;
-                                for (char c : shown) {
-                                    if (c == '\n' || c == '\r')
-                                        return ParameterStatus::value_has_line_break;
-                                }
-                                result.assign(shown.begin(), shown.end());
-                                return ParameterStatus::done;
-                            });
+    return transform_values(
+        texts_, output, ParameterStatus::text_too_long,
+        [&](std::string_view text, std::string& result) -> Outcome {
+            const auto step = cipher().decrypt(text, value);
+            if (step != ParameterStatus::done) return step;
+            const Outcome shown_ok = encoding().to_utf8({value.data(), value.size()}, shown);
+            if (!shown_ok.ok()) return shown_ok;
+            // One line of output cannot carry a line break.
+            const Outcome one_line = check_value_text({shown.data(), shown.size()});
+            if (!one_line.ok()) return one_line;
+            result.assign(shown.begin(), shown.end());
+            return ParameterStatus::done;
+        });
 }
 
 }  // namespace sipcrypt::cli

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "exit_status.h"
+#include "settings/text_rules.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {
@@ -27,13 +28,14 @@ int EncryptCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
     SecretBytes value;
     OutputSink output(STDOUT_FILENO);
-    return transform_values(values_, output, ParameterStatus::value_too_long,
-                            [&](std::string_view text, std::string& result) {
-                                const Outcome status = encoding().from_utf8(text, value);
-                                if (!status.ok()) return status;
-                                return Outcome(
-                                    cipher().encrypt({value.data(), value.size()}, result));
-                            });
+    return transform_values(
+        values_, output, ParameterStatus::value_too_long,
+        [&](std::string_view text, std::string& result) {
+            Outcome status = check_value_text(text);
+            if (status.ok()) status = encoding().from_utf8(text, value);
+            if (!status.ok()) return status;
+            return Outcome(cipher().encrypt({value.data(), value.size()}, result));
+        });
 }
 
 }  // namespace sipcrypt::cli

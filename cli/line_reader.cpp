@@ -1,46 +1,48 @@
 #include "line_reader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
+
+#include "io.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
 constexpr std::size_t chunk_size = 64 * 1024;
+constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 
 // The longest run of unread bytes that can still become an acceptable line:
-// its content and the CR of a CRLF.
-constexpr std::size_t longest_pending = LineReader::max_line_length + 1;
+// a byte-order mark, its content and the CR of a CRLF.
+constexpr std::size_t longest_pending = LineReader::max_line_length + utf8_bom.size() + 1;
+static_assert(longest_raw_line >= longest_pending);
+
+// Drops the line end's CR and, from a first line, a byte-order mark.
+std::string_view trimmed(std::string_view line, bool first) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (first && line.substr(0, utf8_bom.size()) == utf8_bom) line.remove_prefix(utf8_bom.size());
+    return line;
+}
 
 }  // namespace
 
 LineReader::LineReader(int fd) : fd_(fd), buffer_(chunk_size + longest_pending) {}
 
 bool LineReader::fill() {
-    if (at_end_ || failed_) return false;
+    if (at_end_ || error_) return false;
     if (start_ != 0) {
         std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
         end_ -= start_;
         start_ = 0;
     }
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-        if (got > 0) {
-            end_ += static_cast<std::size_t>(got);
-            return true;
-        }
-        if (got == 0) {
-            at_end_ = true;
-            return false;
-        }
-        if (errno != EINTR) {
-            failed_ = true;
-            return false;
-        }
+    std::size_t got = 0;
+    error_ = read_some(fd_, buffer_.data() + end_, buffer_.size() - end_, got);
+    if (error_) return false;
+    if (got == 0) {
+        at_end_ = true;
+        return false;
     }
+    end_ += got;
+    return true;
 }
 
 LineReader::Result LineReader::next(std::string_view& line) {
@@ -65,7 +67,7 @@ LineReader::Result LineReader::next(std::string_view& line) {
             scanned = 0;
         }
         if (!fill()) {
-            if (failed_) return Result::error;
+            if (error_) return Result::error;
             if (start_ == end_ && !too_long) return Result::end;
             begin = start_;
             length = end_ - start_;
@@ -73,12 +75,45 @@ LineReader::Result LineReader::next(std::string_view& line) {
             break;
         }
     }
+    const bool first = first_line_;
+    first_line_ = false;
     if (too_long) return Result::too_long;
-    const char* text = buffer_.data() + begin;
-    if (length > 0 && text[length - 1] == '\r') --length;
-    if (length > max_line_length) return Result::too_long;
-    line = std::string_view(text, length);
-    return Result::line;
+    line = trimmed({buffer_.data() + begin, length}, first);
+    return line.size() > max_line_length ? Result::too_long : Result::line;
+}
+
+LineReader::Result finish_first_line(SecretBytes& line) {
+    const std::string_view kept = trimmed({line.data(), line.size()}, true);
+    if (kept.size() > LineReader::max_line_length) {
+        line.clear();
+        return LineReader::Result::too_long;
+    }
+    const auto skip = kept.data() - line.data();
+    line.erase(line.begin() + skip + static_cast<std::ptrdiff_t>(kept.size()), line.end());
+    line.erase(line.begin(), line.begin() + skip);
+    return LineReader::Result::line;
+}
+
+LineReader::Result read_first_line(int fd, SecretBytes& line, std::error_code& error) {
+    line.clear();
+    for (;;) {
+        char c;
+        std::size_t got = 0;
+        error = read_some(fd, &c, 1, got);
+        if (error) return LineReader::Result::error;
+        if (got == 0) {
+            if (line.empty()) return LineReader::Result::end;
+            break;
+        }
+        if (c == '\n') break;
+        // Refused at once: the source may never end (/dev/zero).
+        if (line.size() == longest_raw_line) {
+            line.clear();
+            return LineReader::Result::too_long;
+        }
+        line.push_back(c);
+    }
+    return finish_first_line(line);
 }
 
 }  // namespace sipcrypt::cli

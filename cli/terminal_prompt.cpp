@@ -1,54 +1,106 @@
 #include "terminal_prompt.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
+#include "io.h"
 #include "line_reader.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
-// What the signal handler needs to give the terminal its echo back if the
-// user interrupts while it is off.
-volatile sig_atomic_t echo_off_fd = -1;
-termios saved_settings;
+// Signals that must not find the terminal with echo off: those that end the
+// tool, and the stop from Ctrl-Z. SIGTTIN and SIGTTOU keep their default
+// action, which stops the tool before it touches a terminal it does not own.
+constexpr int watched_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr std::size_t watched_count = std::size(watched_signals);
 
-const int restoring_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+volatile sig_atomic_t caught_signal = 0;
 
-extern "C" void restore_and_reraise(int signal_number) {
-    if (echo_off_fd >= 0) tcsetattr(echo_off_fd, TCSAFLUSH, &saved_settings);
-    std::signal(signal_number, SIG_DFL);
+extern "C" void note_signal(int signal_number) {
+    caught_signal = signal_number;
+}
+
+std::error_code last_error() {
+    return {errno, std::generic_category()};
+}
+
+// While a secret is read: the watched signals are caught and blocked, and
+// only let through while waiting for input, so that any of them ends the
+// wait at once.
+class SignalWatch {
+  public:
+    SignalWatch() {
+        caught_signal = 0;
+        sigset_t watched;
+        sigemptyset(&watched);
+        for (std::size_t i = 0; i < watched_count; ++i) {
+            sigaction(watched_signals[i], nullptr, &previous_[i]);
+            // A signal the tool was started with ignored stays ignored.
+            if (previous_[i].sa_handler == SIG_IGN) continue;
+            struct sigaction action = {};
+            action.sa_handler = note_signal;
+            sigemptyset(&action.sa_mask);
+            sigaction(watched_signals[i], &action, nullptr);
+            sigaddset(&watched, watched_signals[i]);
+        }
+        sigprocmask(SIG_BLOCK, &watched, &previous_mask_);
+    }
+    ~SignalWatch() {
+        for (std::size_t i = 0; i < watched_count; ++i) {
+            sigaction(watched_signals[i], &previous_[i], nullptr);
+        }
+        sigprocmask(SIG_SETMASK, &previous_mask_, nullptr);
+    }
+    SignalWatch(const SignalWatch&) = delete;
+    SignalWatch& operator=(const SignalWatch&) = delete;
+
+    // Waits until `fd` has input, or a watched signal came (false).
+    bool wait_for_input(int fd) const {
+        pollfd wanted = {fd, POLLIN, 0};
+        for (;;) {
+            if (caught_signal != 0) return false;
+            if (::ppoll(&wanted, 1, nullptr, &previous_mask_) >= 0) return true;
+            if (errno != EINTR) return true;  // the read that follows reports it
+        }
+    }
+
+  private:
+    struct sigaction previous_[watched_count];
+    sigset_t previous_mask_;
+};
+
+// Acts on a caught signal once the terminal is as it was and the handlers
+// are gone: the default action ends the tool or stops it. A stopped tool
+// comes back here when resumed.
+void deliver(int signal_number) {
     std::raise(signal_number);
 }
 
-void write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
+enum class Read { line, none, interrupted, too_long, error };
 
-// Reads up to LF one byte at a time, never past the line.
-bool read_line(int fd, SecretBytes& line) {
+Read read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, std::error_code& error) {
     line.clear();
     for (;;) {
+        if (!watch.wait_for_input(fd)) return Read::interrupted;
         char c;
         const ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        if (c == '\n') break;
-        if (line.size() > LineReader::max_line_length) continue;  // drop, keep reading
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = last_error();
+            return Read::error;
+        }
+        if (n == 0) return line.empty() ? Read::none : Read::line;
+        if (c == '\n') return Read::line;
+        if (line.size() == longest_raw_line) return Read::too_long;
         line.push_back(c);
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
 }
 
 }  // namespace
@@ -63,6 +115,23 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
     return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(fd));
 }
 
+std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
+    error.clear();
+    if (!isatty(fd)) return nullptr;
+    // The descriptor may be open for reading only; the prompt needs writing.
+    char name[256];
+    if (const int failed = ttyname_r(fd, name, sizeof name); failed != 0) {
+        error = {failed, std::generic_category()};
+        return nullptr;
+    }
+    const int own = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (own < 0) {
+        error = last_error();
+        return nullptr;
+    }
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(own));
+}
+
 TerminalPrompt::TerminalPrompt(int fd) : fd_(fd) {}
 
 TerminalPrompt::~TerminalPrompt() {
@@ -70,37 +139,56 @@ TerminalPrompt::~TerminalPrompt() {
 }
 
 void TerminalPrompt::say(std::string_view text) {
-    write_all(fd_, text);
+    (void)write_all(fd_, text);
 }
 
-bool TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
-    // Echo goes off before the prompt shows, so nothing typed after it is seen.
-    termios settings;
-    const bool can_hide = tcgetattr(fd_, &settings) == 0;
-    struct sigaction previous[std::size(restoring_signals)];
-    if (can_hide) {
-        saved_settings = settings;
-        struct sigaction action = {};
-        action.sa_handler = restore_and_reraise;
-        for (std::size_t i = 0; i < std::size(restoring_signals); ++i) {
-            sigaction(restoring_signals[i], &action, &previous[i]);
+TerminalPrompt::Answer TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+    for (;;) {
+        int signal_number = 0;
+        Read read = Read::error;
+        {
+            termios saved;
+            if (tcgetattr(fd_, &saved) != 0) {
+                error_ = last_error();
+                return Answer::cannot_hide;
+            }
+            const SignalWatch watch;
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
+            quiet.c_lflag |= ECHONL;
+            termios now;
+            // Never read a secret unless echo is known to be off.
+            if (tcsetattr(fd_, TCSAFLUSH, &quiet) != 0 || tcgetattr(fd_, &now) != 0 ||
+                (now.c_lflag & ECHO) != 0) {
+                error_ = last_error();
+                tcsetattr(fd_, TCSAFLUSH, &saved);
+                return Answer::cannot_hide;
+            }
+            (void)write_all(fd_, prompt);
+            read = read_hidden_line(fd_, watch, answer, error_);
+            tcsetattr(fd_, TCSAFLUSH, &saved);
+            signal_number = caught_signal;
         }
-        echo_off_fd = fd_;
-        settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        settings.c_lflag |= ECHONL;
-        tcsetattr(fd_, TCSAFLUSH, &settings);
-    }
-    write_all(fd_, prompt);
-    const bool got = read_line(fd_, answer);
-    if (can_hide) {
-        tcsetattr(fd_, TCSAFLUSH, &saved_settings);
-        echo_off_fd = -1;
-        for (std::size_t i = 0; i < std::size(restoring_signals); ++i) {
-            sigaction(restoring_signals[i], &previous[i], nullptr);
+        switch (read) {
+            case Read::interrupted:
+                (void)write_all(fd_, "\n");
+                deliver(signal_number);
+                continue;  // resumed after a stop: ask again
+            case Read::line:
+                if (finish_first_line(answer) == LineReader::Result::too_long) {
+                    return Answer::too_long;
+                }
+                return Answer::given;
+            case Read::none:
+                (void)write_all(fd_, "\n");
+                return Answer::none;
+            case Read::too_long:
+                answer.clear();
+                return Answer::too_long;
+            case Read::error:
+                return Answer::error;
         }
     }
-    if (!got) write_all(fd_, "\n");
-    return got;
 }
 
 }  // namespace sipcrypt::cli

@@ -49,7 +49,7 @@ int transform_values(std::vector<std::string>& arguments, OutputSink& output,
             const auto read = reader.next(line);
             if (read == LineReader::Result::end) break;
             if (read == LineReader::Result::error) {
-                report("standard input", std::strerror(errno));
+                report("standard input", reader.error().message());
                 refused = true;
                 break;
             }

@@ -8,8 +8,8 @@
 #include "settings/text_encoding.h"
 
 namespace {
-const std::array<const char*, 7> names = {"UTF-8",  "WINDOWS-1252", "ISO-8859-1", "EUC-KR",
-                                          "ASCII",  "SHIFT_JIS",    "ISO-2022-JP"};
+const std::array<const char*, 7> names = {"UTF-8", "WINDOWS-1252", "ISO-8859-1", "EUC-KR",
+                                          "ASCII", "SHIFT_JIS",    "ISO-2022-JP"};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

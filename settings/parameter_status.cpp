@@ -41,7 +41,11 @@ std::string_view describe(ParameterStatus status) noexcept {
         case ParameterStatus::bad_fill:
             return "the fill bytes do not decrypt to zeros (wrong password or damaged text)";
         case ParameterStatus::value_has_line_break:
-            return "the value holds a line break, which one line of output cannot carry";
+            return "the value holds a line break; a value is one line";
+        case ParameterStatus::password_has_zero_byte:
+            return "the password holds a zero byte, where the decrypting side would end it";
+        case ParameterStatus::password_has_line_break:
+            return "the password holds a line break, often one left by a Windows line end";
     }
     return "unknown status";
 }
@@ -63,6 +67,17 @@ std::string describe(const Outcome& outcome) {
             text += ": byte 0x" + hex(outcome.byte, 2) + " at position " +
                     std::to_string(outcome.position);
             return text;
+        case ParameterStatus::value_has_line_break:
+        case ParameterStatus::password_has_line_break: {
+            if (outcome.position == 0) break;
+            const std::string_view phrase = describe(outcome.status);
+            const std::size_t cut =
+                phrase.find(';') != std::string_view::npos ? phrase.find(';') : phrase.find(',');
+            text = std::string(phrase.substr(0, cut)) + " (" +
+                   (outcome.byte == '\r' ? "CR" : "LF") + " at position " +
+                   std::to_string(outcome.position) + ")" + std::string(phrase.substr(cut));
+            return text;
+        }
         default:
             break;
     }

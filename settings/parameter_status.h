@@ -22,7 +22,9 @@ enum class ParameterStatus {
     not_whole_blocks,           // text decodes to a length that is not whole blocks
     text_too_long,              // longer than any encrypted value can be
     bad_fill,                   // fill bytes are not zeros: wrong password or damage
-    value_has_line_break,       // a decrypted value that one line of output cannot carry
+    value_has_line_break,       // holds CR or LF: a value is one line
+    password_has_zero_byte,     // the decrypting side would end the password there
+    password_has_line_break,    // holds CR or LF, often a line end left on it
 };
 
 // A status with the detail that a message about it names: which character
@@ -30,7 +32,7 @@ enum class ParameterStatus {
 struct Outcome {
     ParameterStatus status = ParameterStatus::done;
     char32_t character = 0;     // unrepresentable_character: the character
-    std::uint8_t byte = 0;      // not_utf8, not_in_encoding: the first byte that fails
+    std::uint8_t byte = 0;      // not_utf8, not_in_encoding, *_line_break: the byte
     std::size_t position = 0;   // 1-based: the character's place in the text, or the byte's
     std::string_view encoding;  // the encoding's name, for the messages that name it
 

@@ -34,9 +34,9 @@ std::size_t convert(iconv_t converter, std::string_view in, SecretBytes& out) {
     for (;;) {
         char* out_ptr = out.data() + done;
         std::size_t out_left = out.size() - done;
-        const std::size_t result =
-            flushing ? iconv(converter, nullptr, nullptr, &out_ptr, &out_left)
-                     : iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
+        const std::size_t result = flushing
+                                       ? iconv(converter, nullptr, nullptr, &out_ptr, &out_left)
+                                       : iconv(converter, &in_ptr, &in_left, &out_ptr, &out_left);
         done = static_cast<std::size_t>(out_ptr - out.data());
         if (result == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) {
@@ -68,8 +68,8 @@ std::size_t round_trip(iconv_t there, iconv_t back, std::string_view in, SecretB
     const std::string_view expected = stopped == npos ? in : in.substr(0, stopped);
     SecretBytes returned;
     convert(back, view(out), returned);
-    const auto [at, _] = std::mismatch(expected.begin(), expected.end(), returned.begin(),
-                                       returned.end());
+    const auto [at, _] =
+        std::mismatch(expected.begin(), expected.end(), returned.begin(), returned.end());
     if (at != expected.end() || returned.size() != expected.size()) {
         return static_cast<std::size_t>(at - expected.begin());
     }

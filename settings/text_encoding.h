@@ -20,8 +20,8 @@ std::size_t first_invalid_utf8(std::string_view text) noexcept;
 
 // Why an encoding cannot be used.
 enum class EncodingRefusal {
-    unknown,          // iconv does not know the name
-    zero_bytes,       // plain ASCII text would hold zero bytes (UTF-16, UTF-32, ...)
+    unknown,     // iconv does not know the name
+    zero_bytes,  // plain ASCII text would hold zero bytes (UTF-16, UTF-32, ...)
 };
 std::string_view describe(EncodingRefusal refusal) noexcept;
 

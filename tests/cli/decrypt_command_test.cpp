@@ -30,13 +30,18 @@ TEST(DecryptCommand, GivesValuesBackAndNamesRefusedLines) {
     EXPECT_EQ(r.err.find("line 1:"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("line 2:"), std::string::npos) << r.err;
 
-    // A value with a line break, given as an argument, cannot come back on one line.
-    const auto broken = sipcrypt({"encrypt", "--password-env", "SIP_KEY", "a\nb"}, {}, secret_env);
-    ASSERT_EQ(broken.exit_status, 0);
-    const auto back = sipcrypt({"decrypt", "--password-env", "SIP_KEY"}, broken.out, secret_env);
+    // Values with a line break, which sipcrypt does not encrypt but another
+    // program might have: "a\nb" and "a\rb" under "secret".
+    const auto back = sipcrypt({"decrypt", "--password-env", "SIP_KEY"},
+                               "zfvcf9XY3zY=\nBLZubBGfzS8=\n", secret_env);
     EXPECT_EQ(back.exit_status, 1);
-    EXPECT_EQ(back.out, "\n");
-    EXPECT_NE(back.err.find("line 1: the value holds a line break"), std::string::npos) << back.err;
+    EXPECT_EQ(back.out, "\n\n");
+    EXPECT_NE(back.err.find("line 1: the value holds a line break (LF at position 2)"),
+              std::string::npos)
+        << back.err;
+    EXPECT_NE(back.err.find("line 2: the value holds a line break (CR at position 2)"),
+              std::string::npos)
+        << back.err;
 }
 
 TEST(DecryptCommand, ShowsValuesInTheirEncodingAsUtf8) {

@@ -71,9 +71,9 @@ TEST(EncryptCommand, RefusedLinesAreNamedAndTheRestGoOn) {
     const auto ascii = sipcrypt(
         with(encrypt_with_env, {"--encoding", "ASCII", "ok", "caf\xC3\xA9"}), {}, secret_env);
     EXPECT_EQ(ascii.exit_status, 1);
-    EXPECT_NE(ascii.err.find(
-                  "argument 2: character U+00E9 at position 4 cannot be represented in ASCII"),
-              std::string::npos)
+    EXPECT_NE(
+        ascii.err.find("argument 2: character U+00E9 at position 4 cannot be represented in ASCII"),
+        std::string::npos)
         << ascii.err;
 }
 

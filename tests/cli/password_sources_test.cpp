@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "cli_test_support.h"
+#include "terminal_session.h"
 
 namespace sipcrypt::testing {
 namespace {
@@ -40,64 +37,95 @@ TEST(PasswordSources, FileEnvironmentAndDescriptorAgree) {
     EXPECT_EQ(negative.exit_status, 2);
 }
 
-// Runs the tool on a pseudo-terminal, answering each prompt in turn, and
-// returns everything the terminal showed and the exit status.
-std::pair<std::string, int> run_on_terminal(const std::vector<std::string>& arguments,
-                                            const std::vector<std::string>& answers) {
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        std::vector<char*> argv = {const_cast<char*>(SIPCRYPT_BINARY)};
-        for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(SIPCRYPT_BINARY, argv.data());
-        _exit(127);
-    }
-    std::string screen;
-    std::size_t answered = 0;
-    std::size_t prompts_seen = 0;
-    for (;;) {
-        pollfd fd = {master, POLLIN, 0};
-        if (::poll(&fd, 1, 10000) <= 0) break;  // a hung prompt fails the test, not the run
-        char buffer[4096];
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0) break;  // EIO once the tool has exited
-        screen.append(buffer, static_cast<std::size_t>(n));
-        std::size_t at = 0;
-        prompts_seen = 0;
-        while ((at = screen.find("assword: ", at)) != std::string::npos) {
-            ++prompts_seen;
-            at += 9;
-        }
-        while (answered < prompts_seen && answered < answers.size()) {
-            const std::string line = answers[answered++] + "\n";
-            if (::write(master, line.data(), line.size()) < 0) break;
-        }
-    }
-    ::close(master);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return {screen, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+bool echoes(const termios& settings) {
+    return (settings.c_lflag & ECHO) != 0;
 }
 
-TEST(PasswordSources, TheTerminalIsAskedWithoutEcho) {
-    auto [screen, status] = run_on_terminal({"encrypt", alice}, {"secret", "secret"});
-    EXPECT_EQ(status, 0) << screen;
-    EXPECT_NE(screen.find("Password: "), std::string::npos) << screen;
-    EXPECT_NE(screen.find("Repeat password: "), std::string::npos) << screen;
+TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> answers;
+        int status;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {{"encrypt", alice}, {"secret", "secret"}, 0, alice_text},
+        {{"encrypt", alice}, {"secret", "secrte"}, 1, "the two passwords differ"},
+        // Decrypting asks once; accounts, which encrypts, twice.
+        {{"decrypt", alice_text}, {"secret"}, 0, alice},
+        {{"accounts", "-i", "/dev/null"}, {"secret", "secrte"}, 1, "the two passwords differ"},
+    };
+    for (const auto& c : cases) {
+        TerminalSession terminal(c.arguments);
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            ASSERT_TRUE(terminal.wait_for(i == 0 ? "Password: " : "Repeat password: "))
+                << terminal.screen();
+            EXPECT_FALSE(echoes(terminal.settings()));
+            terminal.type(c.answers[i] + "\n");
+        }
+        EXPECT_EQ(terminal.next_event(), "exited " + std::to_string(c.status));
+        const std::string& screen = terminal.finish();
+        EXPECT_NE(screen.find(c.shown), std::string::npos) << screen;
+        EXPECT_EQ(screen.find("secr"), std::string::npos) << "echoed: " << screen;
+        EXPECT_EQ(screen.find("Repeat"),
+                  c.answers.size() == 1 ? std::string::npos : screen.find("Repeat"));
+        EXPECT_TRUE(echoes(terminal.settings())) << "echo left off";
+    }
+}
+
+// Ctrl-Z at the prompt gives the terminal its echo back and stops the tool;
+// fg turns echo off again and asks again, so the password never shows.
+TEST(PasswordSources, StoppedAndResumedAtThePromptTheTerminalStillDoesNotEcho) {
+    TerminalSession terminal({"encrypt", alice});
+    ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
+    terminal.type("\x1A");  // Ctrl-Z
+    ASSERT_EQ(terminal.next_event(), "stopped");
+    EXPECT_TRUE(echoes(terminal.settings())) << "echo off while stopped";
+
+    terminal.resume();
+    ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
+    EXPECT_FALSE(echoes(terminal.settings()));
+    terminal.type("secret\n");
+    ASSERT_TRUE(terminal.wait_for("Repeat password: ")) << terminal.screen();
+    terminal.type("secret\n");
+    EXPECT_EQ(terminal.next_event(), "exited 0");
+    const std::string& screen = terminal.finish();
     EXPECT_NE(screen.find(alice_text), std::string::npos) << screen;
     EXPECT_EQ(screen.find("secret"), std::string::npos) << "echoed: " << screen;
+    EXPECT_TRUE(echoes(terminal.settings()));
+}
 
-    std::tie(screen, status) = run_on_terminal({"encrypt", alice}, {"secret", "secrte"});
-    EXPECT_EQ(status, 1) << screen;
-    EXPECT_NE(screen.find("the two passwords differ"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find(alice_text), std::string::npos) << screen;
+TEST(PasswordSources, ASignalAtThePromptEndsTheToolAndEchoComesBack) {
+    for (const char* key : {"\x03", "\x1C"}) {  // Ctrl-C, Ctrl-backslash
+        TerminalSession terminal({"encrypt", alice});
+        ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
+        terminal.type("sec");
+        terminal.type(key);
+        EXPECT_EQ(terminal.next_event(),
+                  std::string("killed by ") + (key[0] == '\x03' ? "2" : "3"));
+        terminal.finish();
+        EXPECT_TRUE(echoes(terminal.settings())) << "echo left off";
+    }
+}
 
-    // Decrypting asks once.
-    std::tie(screen, status) = run_on_terminal({"decrypt", alice_text}, {"secret"});
-    EXPECT_EQ(status, 0) << screen;
-    EXPECT_EQ(screen.find("Repeat"), std::string::npos) << screen;
-    EXPECT_NE(screen.find(alice), std::string::npos) << screen;
+// A terminal given as the password's file or descriptor is asked without
+// echo too, rather than read as a file whose typing shows.
+TEST(PasswordSources, ATerminalGivenAsAFileOrDescriptorIsAskedWithoutEcho) {
+    for (const std::vector<std::string>& source :
+         {std::vector<std::string>{"--password-file", "/dev/tty"},
+          std::vector<std::string>{"--password-fd", "0"}}) {
+        std::vector<std::string> arguments = {"decrypt"};
+        arguments.insert(arguments.end(), source.begin(), source.end());
+        arguments.push_back(alice_text);
+        TerminalSession terminal(arguments);
+        ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
+        EXPECT_FALSE(echoes(terminal.settings()));
+        terminal.type("secret\n");
+        EXPECT_EQ(terminal.next_event(), "exited 0");
+        const std::string& screen = terminal.finish();
+        EXPECT_NE(screen.find(alice), std::string::npos) << screen;
+        EXPECT_EQ(screen.find("secret"), std::string::npos) << "echoed: " << screen;
+    }
 }
 
 TEST(PasswordSources, NoOptionAndNoTerminalIsAUsageError) {

@@ -27,8 +27,7 @@ TEST(TextEncoding, ConvertsBothWaysAndRefusesRatherThanReplaces) {
         {"ISO-8859-1", "\xE2\x82\xAC", ParameterStatus::unrepresentable_character, ""},
         {"ASCII", "caf\xC3\xA9", ParameterStatus::unrepresentable_character, ""},
         // A stateful encoding: shifted in and back out at the end.
-        {"ISO-2022-JP", "\xE6\x97\xA5\xE6\x9C\xAC", ParameterStatus::done,
-         "\x1B$BF|K\\\x1B(B"},
+        {"ISO-2022-JP", "\xE6\x97\xA5\xE6\x9C\xAC", ParameterStatus::done, "\x1B$BF|K\\\x1B(B"},
         {"UTF-8", "\xC3", ParameterStatus::not_utf8, ""},              // cut short
         {"UTF-8", "\xC0\xAF", ParameterStatus::not_utf8, ""},          // overlong
         {"UTF-8", "\xE0\x80\x80", ParameterStatus::not_utf8, ""},      // overlong
@@ -56,7 +55,9 @@ TEST(TextEncoding, ConvertsBothWaysAndRefusesRatherThanReplaces) {
 
 TEST(TextEncoding, RefusesBytesThatAreNotTextInTheEncoding) {
     const std::pair<const char*, std::string> cases[] = {
-        {"UTF-8", "\xFF\xFE"},      {"UTF-8", "\xE0\x80\xAF"}, {"WINDOWS-1252", "\x81"},
+        {"UTF-8", "\xFF\xFE"},
+        {"UTF-8", "\xE0\x80\xAF"},
+        {"WINDOWS-1252", "\x81"},
         {"ASCII", "\x80"},
         // A needless shift back to ASCII reads as nothing, so the bytes would
         // not come back.
@@ -92,13 +93,16 @@ TEST(TextEncoding, RefusalsNameTheCharacterOrByteAndItsPosition) {
         std::string message;
     };
     const Case cases[] = {
-        {"WINDOWS-1252", "a\xF3\xA0\x80\xBF" "b", true,
-         "character U+E003F at position 2 cannot be represented in WINDOWS-1252"},
+        {"WINDOWS-1252",
+         "a\xF3\xA0\x80\xBF"
+         "b",
+         true, "character U+E003F at position 2 cannot be represented in WINDOWS-1252"},
         {"SHIFT_JIS", "\xE6\x97\xA5~", true,
          "character U+007E at position 2 cannot be represented in SHIFT_JIS"},
         {"EUC-KR", "\xE2\x82\xA9", true,
          "character U+20A9 at position 1 cannot be represented in EUC-KR"},
-        {"ASCII", "caf\xC3\xA9", true, "character U+00E9 at position 4 cannot be represented in ASCII"},
+        {"ASCII", "caf\xC3\xA9", true,
+         "character U+00E9 at position 4 cannot be represented in ASCII"},
         {"UTF-8", "ab\xFF", true, "the text is not valid UTF-8: byte 0xFF at position 3"},
         {"WINDOWS-1252", "ab\x81", false,
          "the decrypted bytes are not valid text in the encoding (WINDOWS-1252): byte 0x81 at "
@@ -108,8 +112,8 @@ TEST(TextEncoding, RefusalsNameTheCharacterOrByteAndItsPosition) {
         auto encoding = TextEncoding::open(c.encoding);
         ASSERT_NE(encoding, nullptr);
         SecretBytes out;
-        const Outcome outcome = c.to_bytes ? encoding->from_utf8(c.text, out)
-                                           : encoding->to_utf8(c.text, out);
+        const Outcome outcome =
+            c.to_bytes ? encoding->from_utf8(c.text, out) : encoding->to_utf8(c.text, out);
         EXPECT_EQ(describe(outcome), c.message);
     }
 }
@@ -148,7 +152,8 @@ TEST(TextEncoding, EveryCharacterComesBackExactlyOrIsRefused) {
             const std::string text = utf8_of(c);
             const Outcome to_bytes = encoding->from_utf8(text, bytes);
             if (!to_bytes.ok()) {
-                ASSERT_EQ(to_bytes, ParameterStatus::unrepresentable_character) << std::hex << std::uint32_t{c};
+                ASSERT_EQ(to_bytes, ParameterStatus::unrepresentable_character)
+                    << std::hex << std::uint32_t{c};
                 ASSERT_EQ(std::uint32_t{to_bytes.character}, std::uint32_t{c});
                 ASSERT_EQ(to_bytes.position, 1u);
                 continue;

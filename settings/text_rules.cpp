@@ -1,0 +1,38 @@
+#include "text_rules.h"
+
+#include <cstdint>
+
+namespace sipcrypt {
+
+namespace {
+
+// The first byte of `text` that is one of `bytes`, with its 1-based
+// position among the characters.
+Outcome first_of(std::string_view text, std::string_view bytes, ParameterStatus status) {
+    std::size_t characters = 0;
+    for (const char c : text) {
+        // Each character has exactly one byte that is not a continuation byte.
+        if ((static_cast<std::uint8_t>(c) & 0xC0) != 0x80) ++characters;
+        if (bytes.find(c) != std::string_view::npos) {
+            Outcome outcome(status);
+            outcome.byte = static_cast<std::uint8_t>(c);
+            outcome.position = characters;
+            return outcome;
+        }
+    }
+    return ParameterStatus::done;
+}
+
+}  // namespace
+
+Outcome check_value_text(std::string_view utf8) noexcept {
+    return first_of(utf8, "\r\n", ParameterStatus::value_has_line_break);
+}
+
+Outcome check_password_text(std::string_view utf8) noexcept {
+    if (utf8.empty()) return ParameterStatus::empty_password;
+    if (utf8.find('\0') != std::string_view::npos) return ParameterStatus::password_has_zero_byte;
+    return first_of(utf8, "\r\n", ParameterStatus::password_has_line_break);
+}
+
+}  // namespace sipcrypt
