@@ -1,6 +1,7 @@
 #include "account_table.h"
 
 #include <algorithm>
+#include <string>
 
 #include "diagnostics.h"
 #include "settings/text_rules.h"
@@ -9,12 +10,63 @@ namespace sipcrypt::cli {
 
 namespace {
 
-constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 constexpr std::size_t no_column = static_cast<std::size_t>(-1);
 
 bool needs_quotes(std::string_view field) {
     return field.find_first_of(",\"\r\n") != std::string_view::npos ||
            (!field.empty() && (field.front() == ' ' || field.back() == ' '));
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string quoted(std::string_view name) {
+    std::string text(1, '\'');
+    text.append(name);
+    text += '\'';
+    return text;
+}
+
+// What the header holds, and why a needed name may not have matched.
+std::string header_hints(const CsvRecord& header) {
+    std::string found = "found ";
+    constexpr std::size_t shown = 12;
+    for (std::size_t i = 0; i < header.fields.size() && i < shown; ++i) {
+        found += (i == 0 ? "" : ", ") + quoted(header.fields[i]);
+    }
+    if (header.fields.size() > shown) found += ", ...";
+    std::string hints;
+    const auto hint = [&](const std::string& text) { hints += "; " + text; };
+    if (header.fields.size() == 1) {
+        for (const char separator : {';', '\t', '|'}) {
+            if (header.fields[0].find(separator) == std::string_view::npos) continue;
+            hint(std::string("the header looks separated by ") +
+                 (separator == '\t' ? "tabs" : quoted(std::string(1, separator))) +
+                 ", but fields are separated by commas");
+            break;
+        }
+    }
+    for (const std::string_view field : header.fields) {
+        for (const std::string_view name : AccountTable::encrypted_columns) {
+            if (field == name) continue;
+            if (trimmed(field) == name) {
+                hint(quoted(field) + " has spaces around it; names must match exactly");
+            } else if (same_ignoring_case(field, name)) {
+                hint(quoted(field) + " differs from " + quoted(name) +
+                     " in case; names must match exactly");
+            }
+        }
+    }
+    return found + hints;
 }
 
 }  // namespace
@@ -31,23 +83,27 @@ void AccountTable::refuse(const std::string& where, std::string_view why) {
 bool AccountTable::read_header(const CsvRecord& record) {
     column_of_.fill(no_column);
     width_ = record.fields.size();
-    line_end_ = record.crlf ? "\r\n" : "\n";
     for (std::size_t i = 0; i < record.fields.size(); ++i) {
-        std::string_view name = record.fields[i];
-        if (i == 0 && name.substr(0, utf8_bom.size()) == utf8_bom) name.remove_prefix(3);
+        const std::string_view name = record.fields[i];
         for (std::size_t k = 0; k < encrypted_columns.size(); ++k) {
             if (name != encrypted_columns[k]) continue;
             if (column_of_[k] != no_column) {
-                refuse("row 1", "the column '" + std::string(name) + "' appears twice");
+                refuse("row 1", "the column " + quoted(name) + " appears twice");
             }
             column_of_[k] = i;
         }
     }
+    std::string missing;
+    std::size_t missing_count = 0;
     for (std::size_t k = 0; k < encrypted_columns.size(); ++k) {
-        if (column_of_[k] == no_column) {
-            refuse("row 1", "the header has no column '" + std::string(encrypted_columns[k]) +
-                                "' (it needs login, password, proxy and outbound_proxy)");
-        }
+        if (column_of_[k] != no_column) continue;
+        missing += (missing_count++ == 0 ? "" : ", ") + quoted(encrypted_columns[k]);
+    }
+    if (missing_count > 0) {
+        refuse("row 1", "the header has no column" + std::string(missing_count > 1 ? "s " : " ") +
+                            missing +
+                            " (it needs login, password, proxy and outbound_proxy; " +
+                            header_hints(record) + ")");
     }
     return !failed_;
 }
@@ -84,6 +140,9 @@ void AccountTable::add(const CsvRecord& record) {
 }
 
 void AccountTable::write(const CsvRecord& record, bool encrypted_cells) {
+    if (record.line_end != CsvRecord::LineEnd::none) {
+        line_end_ = record.line_end == CsvRecord::LineEnd::crlf ? "\r\n" : "\n";
+    }
     if (failed_) return;
     for (std::size_t i = 0; i < record.fields.size(); ++i) {
         if (i > 0) output_.write(",");

@@ -14,9 +14,10 @@ namespace sipcrypt::cli {
 
 // Encrypts the login, password, proxy and outbound_proxy cells of a CSV of
 // accounts, record by record, and writes the records with those cells
-// replaced. Other columns pass through as they are, and empty cells stay
-// empty. Every problem is reported with its row and column; after the first
-// one nothing more is written, since the output will be thrown away.
+// replaced. Other columns pass through as they are, empty cells stay empty,
+// and each row keeps its line end. Every problem is reported with its row
+// and column; after the first one nothing more is written, since the output
+// will be thrown away.
 class AccountTable {
   public:
     static constexpr std::array<std::string_view, 4> encrypted_columns = {
@@ -25,8 +26,10 @@ class AccountTable {
     AccountTable(const ParameterCipher& cipher, TextEncoding& encoding, OutputSink& output);
 
     void add(const CsvRecord& record);
-    // Call after the last record. True when every row was encrypted.
+    // Call after the last record, when the whole input was read. True when
+    // every row was encrypted.
     bool finish();
+    bool failed() const noexcept { return failed_; }
 
   private:
     bool read_header(const CsvRecord& record);
@@ -39,7 +42,7 @@ class AccountTable {
     std::array<std::size_t, 4> column_of_{};
     std::size_t width_ = 0;
     std::size_t row_ = 0;
-    std::string line_end_ = "\n";
+    std::string_view line_end_ = "\n";  // of the last row that had one
     bool header_ok_ = false;
     bool failed_ = false;
     SecretBytes value_;

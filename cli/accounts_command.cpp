@@ -12,6 +12,7 @@
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "output_sink.h"
+#include "parse_errors.h"
 #include "whole_output.h"
 
 namespace sipcrypt::cli {
@@ -19,13 +20,16 @@ namespace sipcrypt::cli {
 AccountsCommand::AccountsCommand(CLI::App& tool)
     : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts") {
     command()
-        .add_option("-i,--input", input_path_, "read the CSV from FILE (default: standard input)")
-        ->type_name("FILE");
+        .add_option("-i,--input", input_path_,
+                    "read the CSV from FILE (default, or '-': standard input)")
+        ->type_name("FILE")
+        ->check(file_name_check());
     command()
         .add_option("-o,--output", output_path_,
                     "write the CSV to FILE, which appears whole or not at all "
-                    "(default: standard output)")
-        ->type_name("FILE");
+                    "(default, or '-': standard output)")
+        ->type_name("FILE")
+        ->check(file_name_check());
     command().footer(
         "The input is CSV (RFC 4180) whose header row names the columns login,\n"
         "password, proxy and outbound_proxy, in any order. The output is the same CSV\n"
@@ -40,8 +44,9 @@ AccountsCommand::AccountsCommand(CLI::App& tool)
 int AccountsCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
     int input = STDIN_FILENO;
-    const std::string input_name = input_path_.empty() ? "standard input" : input_path_;
-    if (!input_path_.empty()) {
+    const bool from_standard_input = input_path_.empty() || input_path_ == "-";
+    const std::string input_name = from_standard_input ? "standard input" : input_path_;
+    if (!from_standard_input) {
         input = ::open(input_path_.c_str(), O_RDONLY | O_CLOEXEC);
         if (input < 0) {
             report(input_name, std::strerror(errno));
@@ -50,7 +55,7 @@ int AccountsCommand::run() {
     }
     WholeOutput output(output_path_);
     if (output.fd() < 0) {
-        report(output.destination(), output.error());
+        report(output.destination(), output.failure() + ": " + output.error().message());
         return exit_refused;
     }
 
@@ -58,14 +63,23 @@ int AccountsCommand::run() {
     {
         OutputSink sink(output.fd());
         AccountTable table(cipher(), encoding(), sink);
-        const std::string error = read_csv(input, [&](const CsvRecord& r) { table.add(r); });
-        if (!error.empty()) {
-            report(input_name, error);
+        CsvPlace place;
+        const std::error_code error =
+            read_csv(input, [&](const CsvRecord& r) { table.add(r); }, place);
+        if (error.category() == csv_category()) {
+            const bool by_line = error == CsvError::lone_cr;
+            report(input_name + ": " + (by_line ? "line " : "row ") +
+                       std::to_string(by_line ? place.line : place.row),
+                   error.message());
+            ok = false;
+        } else if (error) {
+            report(input_name, error.message());
             ok = false;
         }
-        ok = table.finish() && ok;
+        // Only a whole input can be found empty or complete.
+        ok = ok ? table.finish() : false;
         if (!sink.flush()) {
-            report(output.destination(), std::strerror(sink.error_number()));
+            report(output.written_to(), std::strerror(sink.error_number()));
             ok = false;
         }
     }
@@ -74,8 +88,8 @@ int AccountsCommand::run() {
         report({}, "nothing was written to " + output.destination());
         return exit_refused;
     }
-    if (!output.commit()) {
-        report(output.destination(), output.error());
+    if (const std::error_code error = output.commit()) {
+        report(output.destination(), output.failure() + ": " + error.message());
         return exit_refused;
     }
     return exit_done;

@@ -2,23 +2,31 @@
 
 #include <csv.h>
 #include <malloc.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cipher/secure_wipe.h"
+#include "io.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
+constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
+
+// libcsv grows its field buffer by a fixed step and copies it each time;
+// larger steps and reusing slack keep the growth from costing the square of
+// a field's length.
+constexpr std::size_t growth_step = 4096;
+
 void* wiping_realloc(void* old_block, std::size_t size) {
-    void* block = std::malloc(size);
+    const std::size_t old_size = old_block == nullptr ? 0 : malloc_usable_size(old_block);
+    if (size <= old_size) return old_block;
+    void* block = std::malloc(size * 2);
     if (block == nullptr || old_block == nullptr) return block;
-    const std::size_t old_size = malloc_usable_size(old_block);
-    std::memcpy(block, old_block, old_size < size ? old_size : size);
+    std::memcpy(block, old_block, old_size);
     secure_wipe(old_block, old_size);
     std::free(old_block);
     return block;
@@ -39,12 +47,15 @@ struct Collector {
     std::vector<SecretBytes> cells;
     std::size_t count = 0;
     std::size_t rows = 0;
+    bool field_too_long = false;
     CsvRecord record;
     const std::function<void(const CsvRecord&)>* on_record;
 };
 
 void on_field(void* data, std::size_t length, void* context) {
     auto& c = *static_cast<Collector*>(context);
+    if (length > max_field_length) c.field_too_long = true;
+    if (c.field_too_long) return;
     if (c.count == c.cells.size()) c.cells.emplace_back();
     const auto* bytes = static_cast<const char*>(data);
     c.cells[c.count].assign(bytes, bytes + length);
@@ -53,48 +64,129 @@ void on_field(void* data, std::size_t length, void* context) {
 
 void on_record_end(int terminator, void* context) {
     auto& c = *static_cast<Collector*>(context);
+    if (c.field_too_long) return;
     c.record.fields.clear();
     for (std::size_t i = 0; i < c.count; ++i) {
         c.record.fields.emplace_back(c.cells[i].data(), c.cells[i].size());
     }
-    c.record.crlf = terminator == '\r';
+    // A CR ends a record only as part of a CRLF: lone ones are refused first.
+    c.record.line_end = terminator == '\r'   ? CsvRecord::LineEnd::crlf
+                        : terminator == '\n' ? CsvRecord::LineEnd::lf
+                                             : CsvRecord::LineEnd::none;
     ++c.rows;
     (*c.on_record)(c.record);
     c.count = 0;
 }
 
+// Follows the quoting byte by byte, to find a CR outside quotes that no LF
+// follows (libcsv would end a record there) and to count lines.
+class LineWatch {
+  public:
+    // False at a lone CR; `line` is then its line.
+    bool scan(std::string_view bytes) {
+        for (const char c : bytes) {
+            if (pending_cr_ && c != '\n') return false;
+            pending_cr_ = false;
+            if (c == '"') in_quotes_ = !in_quotes_;
+            if (c == '\r' && !in_quotes_) pending_cr_ = true;
+            if (c == '\n') ++line;
+        }
+        return true;
+    }
+    std::size_t line = 1;
+
+  private:
+    bool in_quotes_ = false;
+    bool pending_cr_ = false;  // a CR at the very end of the input ends its line
+};
+
+class CsvCategory : public std::error_category {
+  public:
+    const char* name() const noexcept override { return "csv"; }
+    std::string message(int error) const override {
+        switch (static_cast<CsvError>(error)) {
+            case CsvError::broken_quoting:
+                return "broken quoting: a quote inside an unquoted field, or text after a "
+                       "closing quote";
+            case CsvError::unclosed_quote:
+                return "a quoted field is not closed before the end of the input";
+            case CsvError::field_too_long:
+                return "a field is longer than " + std::to_string(max_field_length) +
+                       " bytes; is a quote left open?";
+            case CsvError::lone_cr:
+                return "a carriage return (CR) that is not part of a line end; lines end in LF "
+                       "or CRLF";
+        }
+        return "unreadable CSV";
+    }
+};
+
 }  // namespace
 
-std::string read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record) {
+const std::error_category& csv_category() noexcept {
+    static const CsvCategory category;
+    return category;
+}
+
+std::error_code make_error_code(CsvError error) noexcept {
+    return {static_cast<int>(error), csv_category()};
+}
+
+std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record,
+                         CsvPlace& place) {
     csv_parser parser;
-    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) return "cannot start the CSV reader";
+    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
+        return std::make_error_code(std::errc::not_enough_memory);
+    }
     csv_set_space_func(&parser, no_spaces);
     csv_set_realloc_func(&parser, wiping_realloc);
     csv_set_free_func(&parser, wiping_free);
+    csv_set_blk_size(&parser, growth_step);
 
     Collector collector;
     collector.on_record = &on_record;
-    std::string error;
+    LineWatch lines;
+    std::error_code error;
     SecretBytes chunk(64 * 1024);
+    bool at_start = true;
+    const auto stop = [&](std::error_code why) {
+        place = {collector.rows + 1, lines.line};
+        error = why;
+    };
     for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            error = std::strerror(errno);
-            break;
+        std::size_t got = 0;
+        if ((error = read_some(fd, chunk.data(), chunk.size(), got))) break;
+        // Enough of the start to see a byte-order mark, however the writer
+        // split its writes.
+        for (std::size_t more = 1; at_start && got != 0 && got < utf8_bom.size() && more != 0;
+             got += more) {
+            if ((error = read_some(fd, chunk.data() + got, chunk.size() - got, more))) break;
         }
+        if (error) break;
         if (got == 0) {
             if (csv_fini(&parser, on_field, on_record_end, &collector) != 0) {
-                error = "row " + std::to_string(collector.rows + 1) +
-                        ": a quoted field is not closed before the end of the input";
+                stop(CsvError::unclosed_quote);
+            } else if (collector.field_too_long) {
+                stop(CsvError::field_too_long);
             }
             break;
         }
-        const auto length = static_cast<std::size_t>(got);
-        if (csv_parse(&parser, chunk.data(), length, on_field, on_record_end, &collector) !=
-            length) {
-            error = "row " + std::to_string(collector.rows + 1) + ": broken quoting (" +
-                    csv_strerror(csv_error(&parser)) + ")";
+        std::string_view bytes(chunk.data(), got);
+        if (at_start) {
+            if (bytes.substr(0, utf8_bom.size()) == utf8_bom) bytes.remove_prefix(utf8_bom.size());
+            at_start = false;
+        }
+        if (!lines.scan(bytes)) {
+            stop(CsvError::lone_cr);
+            break;
+        }
+        if (csv_parse(&parser, bytes.data(), bytes.size(), on_field, on_record_end, &collector) !=
+            bytes.size()) {
+            stop(CsvError::broken_quoting);
+            break;
+        }
+        if (collector.field_too_long || csv_get_buffer_size(&parser) > max_field_length) {
+            stop(CsvError::field_too_long);
             break;
         }
     }

@@ -1,26 +1,51 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
-#include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace sipcrypt::cli {
 
-// One CSV record: its fields, and whether its line ended in CRLF.
+// One CSV record: its fields, and how its line ended.
 struct CsvRecord {
+    enum class LineEnd { lf, crlf, none };
     std::vector<std::string_view> fields;
-    bool crlf = false;
+    LineEnd line_end = LineEnd::lf;
 };
 
-// Reads RFC 4180 CSV from a file descriptor one record at a time, so memory
-// stays bounded by the longest record. Spaces are part of fields, quoted
-// fields may hold commas, quotes and line breaks, and lines end in LF or
-// CRLF. Every buffer the parser uses is wiped before it is freed: the cells
-// may be passwords.
+// Why CSV input could not be read to its end.
+enum class CsvError {
+    broken_quoting = 1,  // a quote inside an unquoted field, or text after a closing quote
+    unclosed_quote,      // the input ends inside a quoted field
+    field_too_long,      // a field longer than max_field_length: often a quote left open
+    lone_cr,             // a CR outside quotes that is not part of a CRLF
+};
+const std::error_category& csv_category() noexcept;
+std::error_code make_error_code(CsvError error) noexcept;
+
+// Where reading stopped: the record being read and the line it was on.
+struct CsvPlace {
+    std::size_t row = 0;
+    std::size_t line = 0;
+};
+
+// Reads RFC 4180 CSV from a file descriptor one record at a time, in time
+// linear in its size and memory bounded by max_field_length. Spaces are part
+// of fields; quoted fields may hold commas, quotes and line breaks; lines
+// end in LF or CRLF, and a UTF-8 byte-order mark before the first record is
+// dropped. Blank lines are skipped. Every buffer is wiped before it is
+// freed: the cells may be passwords.
 //
-// Calls `on_record` for each record, in order. Returns an empty string at
-// the end of well-formed input, or else what went wrong, naming the row.
-std::string read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record);
+// Calls `on_record` for each record, in order. Returns an empty error_code at
+// the end of well-formed input; else a CsvError, with `place` saying where,
+// or the system's error from reading.
+inline constexpr std::size_t max_field_length = 64 * 1024;
+std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record,
+                         CsvPlace& place);
 
 }  // namespace sipcrypt::cli
+
+template <>
+struct std::is_error_code_enum<sipcrypt::cli::CsvError> : std::true_type {};

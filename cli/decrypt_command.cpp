@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
 
+#include "diagnostics.h"
 #include "exit_status.h"
 #include "settings/text_rules.h"
 #include "value_stream.h"
@@ -26,12 +29,50 @@ DecryptCommand::DecryptCommand(CLI::App& tool)
         "  sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password\n");
 }
 
+namespace {
+
+// A value shown on a terminal must not drive it: control characters (C0,
+// DEL, C1) show as \xHH or \u00HH, and then backslashes as \\, so that
+// what is shown reads back to one value. Pipes and files get the bytes.
+bool escape_controls(std::string& text) {
+    const auto is_control = [&](std::size_t i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        return c < 0x20 || c == 0x7F ||
+               (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                static_cast<unsigned char>(text[i + 1]) <= 0x9F);
+    };
+    bool any = false;
+    for (std::size_t i = 0; i < text.size() && !any; ++i) any = is_control(i);
+    if (!any) return false;
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char escape[8];
+        if (!is_control(i)) {
+            if (text[i] == '\\') shown += '\\';
+            shown += text[i];
+        } else if (static_cast<unsigned char>(text[i]) == 0xC2) {
+            std::snprintf(escape, sizeof escape, "\\u00%02X", static_cast<unsigned char>(text[++i]));
+            shown += escape;
+        } else {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i]));
+            shown += escape;
+        }
+    }
+    wipe_string(text);
+    text = std::move(shown);
+    return true;
+}
+
+}  // namespace
+
 int DecryptCommand::run() {
     if (const int status = prepare(PasswordInput::Confirm::no); status != exit_done) return status;
     SecretBytes value;
     SecretBytes shown;
     OutputSink output(STDOUT_FILENO);
-    return transform_values(
+    const bool to_terminal = isatty(STDOUT_FILENO) != 0;
+    bool escaped = false;
+    const int status = transform_values(
         texts_, output, ParameterStatus::text_too_long,
         [&](std::string_view text, std::string& result) -> Outcome {
             const auto step = cipher().decrypt(text, value);
@@ -42,8 +83,14 @@ int DecryptCommand::run() {
             const Outcome one_line = check_value_text({shown.data(), shown.size()});
             if (!one_line.ok()) return one_line;
             result.assign(shown.begin(), shown.end());
+            if (to_terminal && escape_controls(result)) escaped = true;
             return ParameterStatus::done;
         });
+    if (escaped) {
+        warn("control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
+             "\\\\); send the output to a file or a pipe for their bytes");
+    }
+    return status;
 }
 
 }  // namespace sipcrypt::cli

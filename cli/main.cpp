@@ -1,5 +1,10 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -10,10 +15,41 @@
 #include "diagnostics.h"
 #include "encrypt_command.h"
 #include "exit_status.h"
+#include "parse_errors.h"
 
 using namespace sipcrypt::cli;
 
+namespace {
+
+// Started with standard input, output or error closed, the first file the
+// tool opens would take its number, and data would go where it must not.
+// A stand-in opened the wrong way round keeps the number taken, and any
+// read or write on it still fails as on a closed descriptor.
+void hold_closed_standard_descriptors() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int stand_in = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (stand_in >= 0 && stand_in != fd) {
+            ::dup2(stand_in, fd);
+            ::close(stand_in);
+        }
+    }
+}
+
+// Help and version text goes to standard output, which may be full.
+int delivered_to_standard_output(int status) {
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        report("standard output", std::strerror(errno != 0 ? errno : EIO));
+        return exit_refused;
+    }
+    return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    hold_closed_standard_descriptors();
     CLI::App tool(
         "Encrypts SIP account settings under a password, in the Base64 text that the "
         "decrypting program reads.",
@@ -35,18 +71,27 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<DecryptCommand>(tool));
     commands.push_back(std::make_unique<AccountsCommand>(tool));
 
+    const std::string first = argc > 1 ? argv[1] : "";
     // Otherwise the parser only says that a command is missing.
-    if (argc > 1 && argv[1][0] != '-' &&
-        tool.get_subcommands([&](CLI::App* command) { return command->check_name(argv[1]); })
+    if (!first.empty() && first[0] != '-' &&
+        tool.get_subcommands([&](CLI::App* command) { return command->check_name(first); })
             .empty()) {
-        report({}, std::string("unknown command '") + argv[1] + "'; run 'sipcrypt --help'");
+        report({}, "unknown command '" + first + "'; run 'sipcrypt --help'");
         return exit_usage;
     }
     try {
         tool.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return delivered_to_standard_output(tool.exit(help) == 0 ? exit_done : exit_usage);
+    } catch (const CLI::CallForAllHelp& help) {
+        return delivered_to_standard_output(tool.exit(help) == 0 ? exit_done : exit_usage);
+    } catch (const CLI::CallForVersion& version) {
+        return delivered_to_standard_output(tool.exit(version) == 0 ? exit_done : exit_usage);
     } catch (const CLI::ParseError& error) {
-        const int code = tool.exit(error);
-        return code == 0 ? exit_done : exit_usage;
+        std::string command;
+        for (const auto* chosen : tool.get_subcommands()) command = chosen->get_name() + " ";
+        report({}, in_our_words(error, first) + "; run 'sipcrypt " + command + "--help'");
+        return exit_usage;
     }
     // Values given as arguments may be SIP passwords, and any user can read
     // /proc/PID/cmdline: clear them there once they are parsed. Whoever looks

@@ -11,6 +11,7 @@
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "line_reader.h"
+#include "parse_errors.h"
 #include "settings/text_rules.h"
 #include "terminal_prompt.h"
 
@@ -99,7 +100,8 @@ void PasswordInput::add_options(CLI::App& command) {
                        .add_option("--password-file", file_,
                                    "read the password from the first line of FILE ('-': "
                                    "standard input)")
-                       ->type_name("FILE");
+                       ->type_name("FILE")
+                       ->check(file_name_check());
     env_option_ = command
                       .add_option("--password-env", env_,
                                   "read the password from the environment variable NAME")
@@ -108,7 +110,7 @@ void PasswordInput::add_options(CLI::App& command) {
                      .add_option("--password-fd", fd_,
                                  "read the password from the first line of file descriptor N")
                      ->type_name("N")
-                     ->check(CLI::NonNegativeNumber);
+                     ->check(descriptor_check());
     file_option_->excludes(env_option_)->excludes(fd_option_);
     env_option_->excludes(file_option_)->excludes(fd_option_);
     fd_option_->excludes(file_option_)->excludes(env_option_);

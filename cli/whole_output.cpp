@@ -5,92 +5,266 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "io.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
-int anonymous_file() {
-    const char* tmpdir = std::getenv("TMPDIR");
-    const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
-    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return fd;
-    std::string pattern = dir + "/sipcrypt-XXXXXX";
-    const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (named >= 0) ::unlink(pattern.c_str());
-    return named;
+std::error_code last_error() {
+    return {errno, std::generic_category()};
 }
 
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
+// A named temporary file to remove if a signal ends the tool while it
+// exists; the handler can only use what is set up before it runs.
+char pending_removal[4096];
+volatile sig_atomic_t removal_armed = 0;
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void remove_and_reraise(int signal_number) {
+    if (removal_armed != 0) ::unlink(pending_removal);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// Holds back the signals that end the tool while a file and its name for
+// the handler come into being together.
+class SignalsHeld {
+  public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int s : ending_signals) sigaddset(&held, s);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
     }
-    return true;
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
+
+// Removes `path` if a signal ends the tool before disarm_removal().
+void arm_removal(const std::string& path) {
+    if (path.size() >= sizeof pending_removal) return;
+    std::memcpy(pending_removal, path.c_str(), path.size() + 1);
+    removal_armed = 1;
+    for (const int s : ending_signals) {
+        struct sigaction previous;
+        sigaction(s, nullptr, &previous);
+        if (previous.sa_handler == SIG_IGN) continue;
+        struct sigaction action = {};
+        action.sa_handler = remove_and_reraise;
+        sigaction(s, &action, nullptr);
+    }
+}
+
+void disarm_removal() {
+    removal_armed = 0;
+}
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// `path` with every symbolic link in its last part followed: the file that
+// writing to `path` would write.
+std::string followed(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) == link.size()) return path;
+        const std::string to(link.data(), static_cast<std::size_t>(n));
+        path = to.front() == '/' ? to : directory_of(path) + "/" + to;
+    }
+    return path;  // a loop: opening it reports one
+}
+
+std::string temporary_directory() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
 }
 
 }  // namespace
 
 WholeOutput::WholeOutput(std::string path) : path_(std::move(path)) {
-    if (path_.empty()) {
-        fd_ = anonymous_file();
-        if (fd_ < 0) fail("cannot make a temporary file");
+    if (path_.empty() || path_ == "-") {
+        target_fd_ = STDOUT_FILENO;
+        open_anonymous();
         return;
     }
-    temporary_path_ = path_ + ".XXXXXX";
-    fd_ = ::mkostemp(temporary_path_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        temporary_path_.clear();
-        fail("cannot create a file beside it");
+    target_ = followed(path_);
+    struct stat info;
+    if (::stat(target_.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            fail("cannot use it", last_error());
+            return;
+        }
+        delivery_ = Delivery::rename_into_place;
+        open_beside(target_);
+        return;
     }
+    target_existed_ = true;
+    target_is_regular_ = S_ISREG(info.st_mode);
+    if (target_is_regular_ && info.st_nlink == 1) {
+        if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+            fail("cannot write", last_error());
+            return;
+        }
+        delivery_ = Delivery::rename_into_place;
+        mode_ = info.st_mode & 07777;
+        owner_ = info.st_uid;
+        group_ = info.st_gid;
+        open_beside(target_);
+        return;
+    }
+    // Renaming would split hard links or put a file where a FIFO or a
+    // device was: write into it instead, opened now so that a target that
+    // cannot be written is refused before any work.
+    target_fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (target_fd_ < 0) {
+        fail("cannot write", last_error());
+        return;
+    }
+    open_anonymous();
 }
 
 WholeOutput::~WholeOutput() {
     if (fd_ >= 0) ::close(fd_);
-    if (!temporary_path_.empty()) ::unlink(temporary_path_.c_str());
+    if (target_fd_ > STDERR_FILENO) ::close(target_fd_);
+    if (!named_temporary_.empty()) {
+        ::unlink(named_temporary_.c_str());
+        disarm_removal();
+    }
 }
 
 std::string WholeOutput::destination() const {
-    return path_.empty() ? "standard output" : path_;
+    return target_fd_ == STDOUT_FILENO ? "standard output" : path_;
 }
 
-bool WholeOutput::fail(const std::string& what) {
-    error_ = what + ": " + std::strerror(errno);
+bool WholeOutput::fail(std::string what, std::error_code error) {
+    failure_ = std::move(what);
+    error_ = error;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
     return false;
 }
 
-bool WholeOutput::commit() {
-    if (fd_ < 0) return false;
-    if (!path_.empty()) {
-        if (::fsync(fd_) != 0) return fail("cannot write");
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            return fail("cannot write");
-        }
-        fd_ = -1;
-        if (::rename(temporary_path_.c_str(), path_.c_str()) != 0) {
-            return fail("cannot put the file in place");
-        }
-        temporary_path_.clear();
-        return true;
+// An unnamed file in the target's folder, which commit() names; or, where
+// the file system has no unnamed files, a named one that is removed on
+// failure and on the signals that end the tool.
+bool WholeOutput::open_beside(const std::string& target) {
+    const std::string folder = directory_of(target);
+    written_to_ = path_;
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    std::string pattern = target + ".XXXXXX";
+    const SignalsHeld held;
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) return fail("cannot create a file beside it", last_error());
+    arm_removal(pattern);
+    named_temporary_ = pattern;
+    return true;
+}
+
+bool WholeOutput::open_anonymous() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const bool from_environment = tmpdir != nullptr && *tmpdir != '\0';
+    const std::string folder = temporary_directory();
+    written_to_ = from_environment ? "the temporary file in TMPDIR (" + folder + ")"
+                                   : "the temporary file in " + folder;
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    std::string pattern = folder + "/sipcrypt-XXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        return fail(std::string(from_environment ? "TMPDIR (" + folder + ")" : folder) +
+                        ": cannot make a temporary file there",
+                    last_error());
     }
-    if (::lseek(fd_, 0, SEEK_SET) != 0) return fail("cannot read the temporary file back");
+    ::unlink(pattern.c_str());
+    return true;
+}
+
+std::error_code WholeOutput::commit() {
+    if (fd_ < 0) return error_;
+    const std::error_code result =
+        delivery_ == Delivery::rename_into_place ? rename_into_place() : copy_in();
+    if (result) error_ = result;
+    return result;
+}
+
+std::error_code WholeOutput::rename_into_place() {
+    failure_ = "cannot write";
+    // The mode and owner first: the file must never show with wider rights.
+    if (target_existed_) {
+        if (::fchmod(fd_, mode_) != 0) return last_error();
+        if (::geteuid() == 0 && ::fchown(fd_, owner_, group_) != 0) return last_error();
+    }
+    if (::fsync(fd_) != 0) return last_error();
+    failure_ = "cannot put the file in place";
+    if (named_temporary_.empty()) {
+        // Named beside the target only for the moment before the rename.
+        const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+        const SignalsHeld held;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = target_ + ".sipcrypt-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(attempt);
+            if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                arm_removal(name);
+                named_temporary_ = name;
+                break;
+            }
+            if (errno != EEXIST) return last_error();
+        }
+        if (named_temporary_.empty()) return std::make_error_code(std::errc::file_exists);
+    }
+    if (::close(fd_) != 0) {
+        fd_ = -1;
+        return last_error();
+    }
+    fd_ = -1;
+    if (::rename(named_temporary_.c_str(), target_.c_str()) != 0) return last_error();
+    named_temporary_.clear();
+    disarm_removal();
+    return {};
+}
+
+std::error_code WholeOutput::copy_in() {
+    failure_ = "cannot read the temporary file back";
+    const off_t size = ::lseek(fd_, 0, SEEK_END);
+    if (size < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return last_error();
+    if (target_is_regular_) {
+        failure_ = "cannot write";
+        // Space first, so that a full disk leaves the file as it was.
+        if (::fallocate(target_fd_, 0, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+            return last_error();
+        }
+        if (::lseek(target_fd_, 0, SEEK_SET) != 0) return last_error();
+    }
     std::vector<char> buffer(64 * 1024);
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail("cannot read the temporary file back");
-        if (n == 0) return true;
-        if (!write_all(STDOUT_FILENO, buffer.data(), static_cast<std::size_t>(n))) {
-            return fail("cannot write");
-        }
+        std::size_t got = 0;
+        failure_ = "cannot read the temporary file back";
+        if (const auto error = read_some(fd_, buffer.data(), buffer.size(), got)) return error;
+        if (got == 0) break;
+        failure_ = "cannot write";
+        if (const auto error = write_all(target_fd_, {buffer.data(), got})) return error;
     }
+    if (target_is_regular_) {
+        if (::ftruncate(target_fd_, size) != 0 || ::fsync(target_fd_) != 0) return last_error();
+    }
+    return {};
 }
 
 }  // namespace sipcrypt::cli

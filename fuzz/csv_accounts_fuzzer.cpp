@@ -20,12 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         sipcrypt::cli::OutputSink sink(output);
         sipcrypt::cli::AccountTable table(cipher, *encoding, sink);
-        const std::string error = sipcrypt::cli::read_csv(input, [&](const auto& record) {
-            for (const auto& field : record.fields) {
-                FUZZ_CHECK(field.data() != nullptr || field.empty());
-            }
-            table.add(record);
-        });
+        sipcrypt::cli::CsvPlace place;
+        const auto error = sipcrypt::cli::read_csv(
+            input,
+            [&](const auto& record) {
+                for (const auto& field : record.fields) {
+                    FUZZ_CHECK(field.data() != nullptr || field.empty());
+                }
+                table.add(record);
+            },
+            place);
         table.finish();
     }
     ::close(input);

@@ -103,13 +103,13 @@ TEST(EncryptCommand, PasswordProblemsEncryptNothing) {
         {{"encrypt", "--password-env", "PW", "--password-file", "f", "v"},
          {{"PW", "x"}},
          2,
-         "excludes"},
+         "give at most one of --password-file, --password-env and --password-fd"},
         {{"encrypt", "--password-env", "PW", "--encoding", "NO-SUCH", "v"},
          {{"PW", "x"}},
          2,
          "--encoding NO-SUCH: unknown encoding"},
-        {{"encrypt", "--password", "secret", "v"}, {}, 2, "--password"},
-        {{}, {}, 2, "A subcommand is required"},
+        {{"encrypt", "--password", "secret", "v"}, {}, 2, "unknown option '--password'"},
+        {{}, {}, 2, "no command given"},
         {{"frobnicate"}, {}, 2, "unknown command 'frobnicate'"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Times `sipcrypt accounts` on CSV that once cost the square of a field's
+# length, and on a large well-formed CSV, with the peak memory of each:
+#   1. 100 MB whose first row opens a quote that never closes;
+#   2. one 2 MB field;
+#   3. 100 MB of well-formed rows (about 1.4 million accounts).
+# Usage: bench/csv_bench.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh --bench
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench --target sipcrypt >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+header='name,login,password,proxy,outbound_proxy'
+python3 - "$work" "$header" <<'PY'
+import sys
+work, header = sys.argv[1], sys.argv[2]
+line = "Alice Example,alice,s3cret-pass,proxy.example.net,sip:out.example.org;transport=tcp\n"
+with open(work + "/open-quote.csv", "w") as f:
+    f.write(header + '\nAlice,"alice,')
+    chunk = "x" * 99 + "\n"
+    f.write(chunk * (100 * 1024 * 1024 // len(chunk)))
+with open(work + "/long-field.csv", "w") as f:
+    f.write(header + "\nAlice,alice,pw,proxy,\"" + "y" * (2 * 1024 * 1024) + "\"\n")
+with open(work + "/large.csv", "w") as f:
+    f.write(header + "\n")
+    f.write(line * (100 * 1024 * 1024 // len(line)))
+PY
+export BENCH_KEY='Tr0ub4dor&3'
+for name in open-quote long-field large; do
+  size=$(du -m "$work/$name.csv" | cut -f1)
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M' -o "$work/memory" build-bench/cli/sipcrypt accounts \
+    --password-env BENCH_KEY -i "$work/$name.csv" -o "$work/out.csv" 2>"$work/err" && status=0 || status=$?
+  end=$(date +%s%N)
+  printf '%-11s %4s MB: exit %s in %5s ms, peak memory %6s KiB  %s\n' "$name" "$size" "$status" \
+    $(( (end - start) / 1000000 )) "$(tail -n 1 "$work/memory")" "$(grep -v 'nothing was written' "$work/err" | head -c 100)"
+done
