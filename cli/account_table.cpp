@@ -25,8 +25,8 @@ std::string_view trimmed(std::string_view text) {
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string quoted(std::string_view name) {
@@ -101,8 +101,7 @@ bool AccountTable::read_header(const CsvRecord& record) {
     }
     if (missing_count > 0) {
         refuse("row 1", "the header has no column" + std::string(missing_count > 1 ? "s " : " ") +
-                            missing +
-                            " (it needs login, password, proxy and outbound_proxy; " +
+                            missing + " (it needs login, password, proxy and outbound_proxy; " +
                             header_hints(record) + ")");
     }
     return !failed_;

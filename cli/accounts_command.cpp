@@ -64,8 +64,8 @@ int AccountsCommand::run() {
         OutputSink sink(output.fd());
         AccountTable table(cipher(), encoding(), sink);
         CsvPlace place;
-        const std::error_code error =
-            read_csv(input, [&](const CsvRecord& r) { table.add(r); }, place);
+        const std::error_code error = read_csv(
+            input, [&](const CsvRecord& r) { table.add(r); }, place);
         if (error.category() == csv_category()) {
             const bool by_line = error == CsvError::lone_cr;
             report(input_name + ": " + (by_line ? "line " : "row ") +

@@ -38,7 +38,8 @@ bool escape_controls(std::string& text) {
     const auto is_control = [&](std::size_t i) {
         const auto c = static_cast<unsigned char>(text[i]);
         return c < 0x20 || c == 0x7F ||
-               (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               (c == 0xC2 && i + 1 < text.size() &&
+                static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                 static_cast<unsigned char>(text[i + 1]) <= 0x9F);
     };
     bool any = false;
@@ -51,7 +52,8 @@ bool escape_controls(std::string& text) {
             if (text[i] == '\\') shown += '\\';
             shown += text[i];
         } else if (static_cast<unsigned char>(text[i]) == 0xC2) {
-            std::snprintf(escape, sizeof escape, "\\u00%02X", static_cast<unsigned char>(text[++i]));
+            std::snprintf(escape, sizeof escape, "\\u00%02X",
+                          static_cast<unsigned char>(text[++i]));
             shown += escape;
         } else {
             std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i]));
@@ -87,8 +89,9 @@ int DecryptCommand::run() {
             return ParameterStatus::done;
         });
     if (escaped) {
-        warn("control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
-             "\\\\); send the output to a file or a pipe for their bytes");
+        warn(
+            "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
+            "\\\\); send the output to a file or a pipe for their bytes");
     }
     return status;
 }

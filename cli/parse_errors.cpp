@@ -42,7 +42,8 @@ std::string in_our_words(const CLI::ParseError& error, const std::string& first_
     }
     if (kind == "ValidationError" || kind == "ConversionError") return what;
     std::string words = what;
-    if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z') words[0] = static_cast<char>(words[0] + 32);
+    if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z')
+        words[0] = static_cast<char>(words[0] + 32);
     return words;
 }
 

@@ -218,8 +218,8 @@ std::error_code WholeOutput::rename_into_place() {
         const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
         const SignalsHeld held;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = target_ + ".sipcrypt-" + std::to_string(::getpid()) + "-" +
-                                     std::to_string(attempt);
+            const std::string name =
+                target_ + ".sipcrypt-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
             if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 arm_removal(name);
                 named_temporary_ = name;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli_test_support.h"
+#include "terminal_session.h"
 
 namespace sipcrypt::testing {
 namespace {
@@ -112,6 +113,29 @@ TEST(DecryptCommand, RoundTripsRandomValuesThroughTheTool) {
         ASSERT_EQ(decrypted.exit_status, 0) << decrypted.err;
         EXPECT_EQ(decrypted.out, lines);
     }
+}
+
+}  // namespace
+}  // namespace sipcrypt::testing
+
+namespace sipcrypt::testing {
+namespace {
+
+// A decrypted value must not drive the terminal that shows it: there, control
+// characters are shown escaped; a pipe or a file gets the bytes.
+TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
+    const TempFile password("secret\n");
+    const std::string text = "V1AG/4iyhmYz+ooJiJ6esA==";  // "a", ESC, "[31mred\x"
+    TerminalSession terminal({"decrypt", "--password-file", password.path(), text});
+    EXPECT_EQ(terminal.next_event(), "exited 0");
+    const std::string& screen = terminal.finish();
+    EXPECT_NE(screen.find("a\\x1B[31mred\\\\x"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find('\x1B'), std::string::npos) << screen;
+    EXPECT_NE(screen.find("shown escaped"), std::string::npos) << screen;
+
+    const auto piped = sipcrypt({"decrypt", "--password-file", password.path(), text});
+    EXPECT_EQ(piped.out, "a\x1B[31mred\\x\n");
+    EXPECT_EQ(piped.err, "");
 }
 
 }  // namespace

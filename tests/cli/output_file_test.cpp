@@ -1,0 +1,244 @@
+// accounts -o: what the path names is what gets the output, whole or not at
+// all, and nothing else in its folder changes, whatever happens.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "cli_test_support.h"
+
+namespace sipcrypt::testing {
+namespace {
+
+const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
+const std::string header = "login,password,proxy,outbound_proxy\n";
+const std::string csv = header + "alice,b,c,d\n";
+const std::string encrypted_csv = header + "QPJLUKCpC3c=,9/7rnzksAxg=,Gxos3GrD4a8=,6FE5TAxsEao=\n";
+
+// A folder of its own for each test, open to every user.
+class Folder {
+  public:
+    Folder() {
+        char pattern[] = "/tmp/sipcrypt-out-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+        ::chmod(path_.c_str(), 0777);
+    }
+    ~Folder() { std::filesystem::remove_all(path_); }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            found.push_back(entry.path().filename());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    void write(const std::string& name, const std::string& contents, mode_t mode = 0644) const {
+        std::ofstream(*this / name, std::ios::binary) << contents;
+        ::chmod((*this / name).c_str(), mode);
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream file(*this / name, std::ios::binary);
+        std::stringstream contents;
+        contents << file.rdbuf();
+        return contents.str();
+    }
+
+  private:
+    std::string path_;
+};
+
+struct stat info_of(const std::string& path) {
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    return info;
+}
+
+ProcessResult accounts_to(const std::string& output, const std::string& input = csv,
+                          const std::map<std::string, std::string>& env = secret_env) {
+    return sipcrypt({"accounts", "--password-env", "SIP_KEY", "-o", output}, input, env);
+}
+
+TEST(OutputFile, WritesThroughLinksAndIntoWhatIsNotAPlainFile) {
+    Folder folder;
+    // A symbolic link stays one; the file it names gets the output, also
+    // when that file does not exist yet.
+    folder.write("target", "old\n");
+    ::symlink("target", (folder / "link").c_str());
+    ::symlink("new", (folder / "dangling").c_str());
+    for (const char* link : {"link", "dangling"}) {
+        const auto r = accounts_to(folder / link);
+        EXPECT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_TRUE(S_ISLNK(info_of(folder / link).st_mode)) << link;
+    }
+    EXPECT_EQ(folder.read("target"), encrypted_csv);
+    EXPECT_EQ(folder.read("new"), encrypted_csv);
+
+    // Two names of one file both show the output.
+    folder.write("first", "old\n");
+    ::link((folder / "first").c_str(), (folder / "second").c_str());
+    EXPECT_EQ(accounts_to(folder / "second").exit_status, 0);
+    EXPECT_EQ(folder.read("first"), encrypted_csv);
+    EXPECT_EQ(info_of(folder / "first").st_nlink, 2u);
+
+    // A FIFO stays a FIFO, and its reader gets the output.
+    ::mkfifo((folder / "fifo").c_str(), 0644);
+    // Open for writing too, so that the reader never waits on the tool to
+    // open it, and never sees an end: it reads what comes within a time.
+    const int fifo = ::open((folder / "fifo").c_str(), O_RDWR | O_NONBLOCK);
+    const auto through_fifo = accounts_to(folder / "fifo");
+    std::string from_fifo;
+    for (int wait = 0; wait < 100 && from_fifo.size() < encrypted_csv.size(); ++wait) {
+        char buffer[512];
+        const ssize_t n = ::read(fifo, buffer, sizeof buffer);
+        if (n > 0) from_fifo.append(buffer, static_cast<std::size_t>(n));
+        if (n <= 0) ::usleep(10 * 1000);
+    }
+    ::close(fifo);
+    EXPECT_EQ(through_fifo.exit_status, 0) << through_fifo.err;
+    EXPECT_EQ(from_fifo, encrypted_csv);
+    EXPECT_TRUE(S_ISFIFO(info_of(folder / "fifo").st_mode));
+
+    // A device node (a terminal of the test's own) is written, not replaced.
+    int master = -1, slave = -1;
+    char device[256];
+    ASSERT_EQ(::openpty(&master, &slave, device, nullptr, nullptr), 0);
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    EXPECT_EQ(accounts_to(device).exit_status, 0);
+    EXPECT_TRUE(S_ISCHR(info_of(device).st_mode));
+    char shown[512] = {};
+    pollfd readable = {master, POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 5000), 1) << "nothing reached the terminal";
+    EXPECT_EQ(::read(master, shown, sizeof shown), static_cast<ssize_t>(encrypted_csv.size()));
+    EXPECT_EQ(std::string(shown), encrypted_csv);
+    ::close(master);
+    ::close(slave);
+
+    const auto directory = accounts_to(folder / ".");
+    EXPECT_EQ(directory.exit_status, 1);
+    EXPECT_NE(directory.err.find("cannot write: Is a directory"), std::string::npos)
+        << directory.err;
+
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"dangling", "fifo", "first", "link", "new",
+                                                        "second", "target"}));
+}
+
+TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {
+    Folder folder;
+    folder.write("shared.csv", "old\n", 0640);
+    EXPECT_EQ(accounts_to(folder / "shared.csv").exit_status, 0);
+    EXPECT_EQ(folder.read("shared.csv"), encrypted_csv);
+    EXPECT_EQ(info_of(folder / "shared.csv").st_mode & 07777, 0640u);
+
+    // A new file is for its owner's eyes only.
+    EXPECT_EQ(accounts_to(folder / "new.csv").exit_status, 0);
+    EXPECT_EQ(info_of(folder / "new.csv").st_mode & 07777, 0600u);
+
+    if (::geteuid() != 0) GTEST_SKIP() << "owners can only be kept when run as root";
+    ASSERT_EQ(::chown((folder / "shared.csv").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(accounts_to(folder / "shared.csv").exit_status, 0);
+    EXPECT_EQ(info_of(folder / "shared.csv").st_uid, 65534u);
+    EXPECT_EQ(info_of(folder / "shared.csv").st_gid, 65534u);
+}
+
+// A user who may not write the target is refused before any work, and the
+// file stays as it was. Run as nobody when the tests run as root.
+TEST(OutputFile, ATargetTheUserMayNotWriteIsRefused) {
+    Folder folder;
+    folder.write("read-only.csv", "old\n", 0444);
+    std::vector<std::string> command = {SIPCRYPT_BINARY, "accounts", "--password-env",
+                                        "SIP_KEY",       "-o",       folder / "read-only.csv"};
+    if (::geteuid() == 0) {
+        ::chown((folder / "read-only.csv").c_str(), 65534, 65534);
+        command.insert(command.begin(),
+                       {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    const auto r = run_process(command[0], {command.begin() + 1, command.end()}, csv, secret_env);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find("read-only.csv: cannot write: Permission denied"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(folder.read("read-only.csv"), "old\n");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"read-only.csv"});
+}
+
+// Whole or nothing: a refused row, a file-size limit on the way, and the
+// signals that end the tool all leave the target as it was and no
+// temporary file beside it.
+TEST(OutputFile, FailuresLeaveTheTargetAsItWasAndNothingBeside) {
+    Folder folder;
+    folder.write("out.csv", "old\n");
+    std::string big = header;
+    for (int i = 0; i < 2000; ++i) big += "alice" + std::to_string(i) + ",b,c,d\n";
+
+    EXPECT_EQ(accounts_to(folder / "out.csv", header + "alice,b,c\n").exit_status, 1);
+    EXPECT_EQ(folder.read("out.csv"), "old\n");
+
+    // A file-size limit: writes fail part way, with SIGXFSZ ignored.
+    for (const std::string& output : {folder / "out.csv", std::string("-")}) {
+        const auto r =
+            run_process("/bin/sh",
+                        {"-c", "ulimit -f 20; trap '' XFSZ; exec " + std::string(SIPCRYPT_BINARY) +
+                                   " accounts --password-env SIP_KEY -o " + output},
+                        big, {{"SIP_KEY", "secret"}, {"TMPDIR", folder / "."}});
+        EXPECT_EQ(r.exit_status, 1) << output;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+        if (output == "-") {
+            EXPECT_NE(r.err.find("the temporary file in TMPDIR (" + folder / "." + ")"),
+                      std::string::npos)
+                << r.err;
+        }
+    }
+    EXPECT_EQ(folder.read("out.csv"), "old\n");
+
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        ProcessSetup setup;
+        setup.environment = secret_env;
+        ChildProcess child(SIPCRYPT_BINARY,
+                           {"accounts", "--password-env", "SIP_KEY", "-o", folder / "out.csv"},
+                           setup);
+        child.write_input(big);  // and more to come: the tool waits for it
+        // Until the tool has its file open beside the target.
+        const std::string descriptors = "/proc/" + std::to_string(child.pid()) + "/fd";
+        bool open_beside = false;
+        for (int wait = 0; wait < 500 && !open_beside; ++wait) {
+            for (const auto& entry : std::filesystem::directory_iterator(descriptors)) {
+                std::error_code ignored;
+                const auto target = std::filesystem::read_symlink(entry.path(), ignored);
+                if (target.string().rfind(folder / "", 0) == 0) open_beside = true;
+            }
+            if (!open_beside) ::usleep(10 * 1000);
+        }
+        EXPECT_TRUE(open_beside);
+        ::kill(child.pid(), signal_number);
+        EXPECT_EQ(child.wait().signal, signal_number);
+    }
+    EXPECT_EQ(folder.read("out.csv"), "old\n");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"out.csv"});
+}
+
+TEST(OutputFile, TemporaryFolderProblemsNameTmpdir) {
+    const auto r = sipcrypt({"accounts", "--password-env", "SIP_KEY"}, csv,
+                            {{"SIP_KEY", "secret"}, {"TMPDIR", "/nonexistent"}});
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find("TMPDIR (/nonexistent): cannot make a temporary file there: No such file "
+                         "or directory"),
+              std::string::npos)
+        << r.err;
+}
+
+}  // namespace
+}  // namespace sipcrypt::testing
