@@ -1,5 +1,6 @@
 #include <QCommandLineParser>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,6 +21,33 @@ constexpr const char* usage =
     "  -v, --version    show the version and exit\n"
     "\n"
     "For scripts and many accounts, use the command-line tool: sipcrypt --help\n";
+
+constexpr const char* use_the_tool =
+    "Start it from a desktop session, or use the command-line tool instead, for example:\n"
+    "  sipcrypt encrypt --password-file pw.txt login password proxy outbound-proxy\n";
+
+// What Qt says while it connects to the display. If it cannot, it would end
+// the program with an abort and advice to reinstall; a display that is not
+// there (a stale DISPLAY over SSH, say) gets a plain message and status 1.
+QStringList startup_messages;
+
+void while_starting(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        startup_messages << message;
+        return;
+    }
+    QString detail = startup_messages.isEmpty() ? message.section(QLatin1Char('.'), 0, 0)
+                                                : startup_messages.first();
+    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty())
+            detail = QStringLiteral("%1=%2: %3").arg(QLatin1String(name), value, detail);
+    }
+    std::fprintf(stderr, "sipcrypt-gui: the display cannot be reached (%s).\n%s",
+                 detail.toLocal8Bit().constData(), use_the_tool);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
 
 bool has_display() {
     const auto set = [](const char* name) {
@@ -59,7 +87,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string encoding_name = parser.value(encoding_option).toStdString();
-    sipcrypt::EncodingRefusal why;
+    sipcrypt::EncodingRefusal why{};
     auto encoding = sipcrypt::TextEncoding::open(encoding_name, &why);
     if (!encoding) {
         std::fprintf(stderr, "sipcrypt-gui: --encoding %s: %s\n", encoding_name.c_str(),
@@ -69,12 +97,16 @@ int main(int argc, char** argv) {
     if (!has_display()) {
         std::fputs(
             "sipcrypt-gui: there is no display to show the dialog on (neither DISPLAY nor\n"
-            "WAYLAND_DISPLAY is set). Start it from a desktop session, or use the\n"
-            "command-line tool instead, for example:\n"
-            "  sipcrypt encrypt --password-file pw.txt login password proxy outbound-proxy\n",
+            "WAYLAND_DISPLAY is set).\n",
             stderr);
+        std::fputs(use_the_tool, stderr);
         return 1;
     }
+    qInstallMessageHandler(while_starting);
     sipcrypt::app::SettingsApp application(argc, argv);
+    qInstallMessageHandler(nullptr);
+    for (const QString& message : startup_messages) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
     return application.run(*encoding);
 }

@@ -7,14 +7,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <algorithm>
 #include <limits>
 
 #include "cipher/secure_wipe.h"
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "settings_encryption.h"
+#include "single_line_validator.h"
 
 // The icons are compiled into this static library; a linker drops them
 // unless something asks for them by name.
@@ -106,6 +109,7 @@ void SettingsDialog::build_controls() {
             }
             case ControlKind::group_box:
                 widget = new QGroupBox(text_of(c.text), this);
+                widget->setAccessibleName(text_of(c.text).trimmed());
                 break;
             case ControlKind::push_button: {
                 auto* button = new QPushButton(text_of(c.text), this);
@@ -121,7 +125,16 @@ void SettingsDialog::build_controls() {
             case ControlKind::edit: {
                 auto* edit = new QLineEdit(this);
                 edit->setMaxLength(std::numeric_limits<int>::max());
-                edit->setReadOnly((c.flags & read_only) != 0);
+                if ((c.flags & read_only) != 0) {
+                    edit->setReadOnly(true);
+                    // As on Windows: a box that cannot be typed in has the
+                    // dialog's face, not an input box's.
+                    QPalette palette = edit->palette();
+                    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+                    edit->setPalette(palette);
+                } else {
+                    edit->setValidator(new SingleLineValidator(edit));
+                }
                 edit->installEventFilter(this);
                 widget = edit;
                 break;
@@ -140,10 +153,14 @@ void SettingsDialog::build_controls() {
             widget->setFocusPolicy(Qt::NoFocus);
         }
     }
-    // Each label names its box, for screen readers and for the user.
+    // Each label names its box, for screen readers and for the user; the
+    // output boxes as what they hold.
     for (const auto& [id, label] : labels_by_buddy) {
         label->setBuddy(controls_.at(id));
-        controls_.at(id)->setAccessibleName(label->text().chopped(1));
+        const QString name = label->text().chopped(1);
+        const bool output =
+            std::find(output_edit_ids.begin(), output_edit_ids.end(), id) != output_edit_ids.end();
+        controls_.at(id)->setAccessibleName(output ? QStringLiteral("Encrypted ") + name : name);
     }
     controls_.at(generate_button_id)->setFocus();
 }
@@ -185,6 +202,7 @@ void SettingsDialog::generate_encrypted_parameters() {
         case SettingsOutcome::Kind::empty_password:
             show_message(
                 QStringLiteral("Type an encryption password first.\n\nNothing was encrypted."));
+            controls_.at(password_edit_id)->setFocus();
             return;
         case SettingsOutcome::Kind::refused:
             show_message(QStringLiteral("Nothing was encrypted:\n\n") +
@@ -205,11 +223,6 @@ void SettingsDialog::generate_encrypted_parameters() {
             "Only the first 72 bytes of the encryption password count; the rest makes no "
             "difference to the encrypted texts."));
     }
-}
-
-void SettingsDialog::accept() {
-    exchange_data(Exchange::from_controls);
-    QDialog::accept();
 }
 
 // Enter in any edit box ends the dialog, as OK would.

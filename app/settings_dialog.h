@@ -38,7 +38,6 @@ class SettingsDialog : public QDialog {
 
   public slots:
     void generate_encrypted_parameters();
-    void accept() override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,3 +1,4 @@
+#include <QClipboard>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -210,6 +211,129 @@ class SettingsDialogTest : public QObject {
             QStringLiteral("SIP Password: character U+65E5 at position 1 cannot be represented in "
                            "WINDOWS-1252")));
         QCOMPARE(f.edit(1008)->text(), QString());
+    }
+
+    // Worked out by hand for the test font (DejaVu Sans 8 pt, 96 dpi: base
+    // units 7 and 13), not by the code under test: x * 7 / 4 and y * 13 / 8,
+    // each rounded to nearest. The dialog is then 439 x 535 pixels.
+    void controls_sit_where_the_dialog_manager_puts_them() {
+        Fixture f;
+        const DialogUnits units = DialogUnits::of_font(f.dialog.font());
+        QCOMPARE(units.base_x(), 7);
+        QCOMPARE(units.base_y(), 13);
+        QCOMPARE(f.dialog.size(), QSize(439, 535));
+        const QRect expected[] = {
+            {40, 60, 124, 13},   {40, 93, 320, 128},  {112, 117, 61, 13},  {89, 143, 84, 13},
+            {110, 169, 63, 13},  {51, 195, 123, 13},  {44, 232, 280, 42},  {172, 57, 189, 20},
+            {179, 114, 168, 20}, {179, 140, 168, 20}, {179, 166, 168, 20}, {179, 192, 168, 20},
+            {44, 333, 320, 128}, {116, 358, 61, 13},  {93, 384, 84, 13},   {114, 410, 63, 13},
+            {54, 436, 123, 13},  {182, 354, 168, 20}, {182, 380, 168, 20}, {182, 406, 168, 20},
+            {182, 432, 168, 20},
+        };
+        const auto children = f.dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(children.size(), 21);
+        QList<QRect> boxes;
+        for (int i = 0; i < 21; ++i) {
+            QCOMPARE(children[i]->geometry(), expected[i]);
+            if (qobject_cast<QLineEdit*>(children[i]) != nullptr) boxes << expected[i];
+        }
+        // No two boxes overlap, and each label sits left of its box, on its line.
+        for (int i = 0; i < boxes.size(); ++i) {
+            for (int k = i + 1; k < boxes.size(); ++k) QVERIFY(!boxes[i].intersects(boxes[k]));
+        }
+        for (QLabel* label : f.dialog.findChildren<QLabel*>()) {
+            const QRect box = label->buddy()->geometry();
+            QVERIFY2(label->geometry().right() < box.left(), qPrintable(label->text()));
+            QVERIFY(label->geometry().top() < box.bottom() &&
+                    box.top() < label->geometry().bottom());
+        }
+    }
+
+    void boxes_are_named_for_screen_readers() {
+        Fixture f;
+        const QStringList names = {QStringLiteral("SIP Login"), QStringLiteral("SIP Password"),
+                                   QStringLiteral("SIP Proxy"),
+                                   QStringLiteral("SIP Outbound Proxy")};
+        QCOMPARE(f.edit(password_edit_id)->accessibleName(), QStringLiteral("Encryption Password"));
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(f.edit(input_edit_ids[i])->accessibleName(), names[i]);
+            QCOMPARE(f.edit(output_edit_ids[i])->accessibleName(),
+                     QStringLiteral("Encrypted ") + names[i]);
+        }
+        const auto groups = f.dialog.findChildren<QGroupBox*>();
+        QCOMPARE(groups[0]->accessibleName(), QStringLiteral("SIP Settings"));
+        QCOMPARE(groups[1]->accessibleName(), QStringLiteral("Encrypted SIP Settings"));
+        QCOMPARE(groups[0]->title(), QStringLiteral(" SIP Settings "));
+    }
+
+    // As on Windows, a box that cannot be typed in shows the dialog's face.
+    void read_only_boxes_do_not_look_editable() {
+        Fixture f;
+        f.dialog.show();
+        const QImage image = f.dialog.grab().toImage();
+        const QColor face = f.dialog.palette().color(QPalette::Window);
+        const auto inside = [&](int id) {
+            const QRect box = f.edit(id)->geometry();
+            return image.pixelColor(box.center().x(), box.center().y());
+        };
+        for (int id : output_edit_ids) QCOMPARE(inside(id), face);
+        for (int id : input_edit_ids) QVERIFY(inside(id) != face);
+    }
+
+    // A paste keeps only its first line, as in a Windows single-line box; a
+    // value that still holds a line break is refused at the press.
+    void values_are_one_line() {
+        Fixture f;
+        QLineEdit* login = f.edit(1003);
+        login->setText(QStringLiteral("abcd"));
+        login->setCursorPosition(2);
+        QApplication::clipboard()->setText(QStringLiteral("X\nY\r\nZ"));
+        login->paste();
+        QCOMPARE(login->text(), QStringLiteral("abXcd"));
+        QCOMPARE(login->cursorPosition(), 3);
+
+        // Should a line break get past the box, the press refuses it.
+        f.edit(1004)->setValidator(nullptr);
+        f.edit(password_edit_id)->setValidator(nullptr);
+        f.type(password_edit_id, QStringLiteral("secret"));
+        f.type(1004, QStringLiteral("alice\n"));
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(f.messages.last().contains(QStringLiteral(
+                     "SIP Password: the value holds a line break (LF at position 6)")),
+                 qPrintable(f.messages.last()));
+        QCOMPARE(f.outputs(), QStringList(4, QString()));
+
+        f.type(1004, QStringLiteral("ok"));
+        f.type(password_edit_id, QStringLiteral("sec\rret"));
+        f.button()->click();
+        QVERIFY2(f.messages.last().contains(QStringLiteral(
+                     "Encryption Password: the password holds a line break (CR at position 4)")),
+                 qPrintable(f.messages.last()));
+    }
+
+    // A lone surrogate would become a stand-in character if it reached UTF-8.
+    void a_broken_character_is_refused() {
+        Fixture f;
+        f.type(password_edit_id, QStringLiteral("secret"));
+        f.type(1005, QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages.last().contains(
+            QStringLiteral("SIP Proxy: the text holds a broken character")));
+        QCOMPARE(f.edit(1009)->text(), QString());
+    }
+
+    void after_the_empty_password_message_the_password_box_has_the_focus() {
+        Fixture f;
+        f.dialog.show();
+        QApplication::setActiveWindow(&f.dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QCOMPARE(f.dialog.focusWidget(), f.button());
+        f.type(1003, QStringLiteral("alice"));
+        f.button()->click();
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.dialog.focusWidget(), f.edit(password_edit_id));
     }
 
     void a_long_password_is_used_and_the_user_told_once() {
