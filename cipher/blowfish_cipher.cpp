@@ -1,6 +1,5 @@
 #include "blowfish_cipher.h"
 
-#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -103,10 +102,11 @@ inline void crypt_bytes(const Tables& t, const std::uint8_t* in, std::uint8_t* o
 // Any count of bytes, the last block zero-filled. The bulk goes eight blocks
 // at a time; what is left goes through a zero-filled local group in one pass
 // of the narrowest width that holds it, since a pass over a few blocks costs
-// hardly more than a pass over one.
+// hardly more than a pass over one. Never inlined: its frame, with the clear
+// bytes it held, lies below its caller's, where wipe_stack_below reaches.
 template <bool Decrypt>
-void crypt_bytes_any(const Tables& t, const std::uint8_t* in, std::uint8_t* out,
-                     std::size_t count) noexcept {
+[[gnu::noinline]] void crypt_bytes_any(const Tables& t, const std::uint8_t* in, std::uint8_t* out,
+                                       std::size_t count) noexcept {
     constexpr std::size_t block = BlowfishCipher::block_size;
     constexpr std::size_t group = parallel_blocks * block;
     std::size_t offset = 0;
@@ -129,8 +129,6 @@ void crypt_bytes_any(const Tables& t, const std::uint8_t* in, std::uint8_t* out,
         crypt_bytes<parallel_blocks, Decrypt>(t, local, local);
     }
     std::memcpy(out + offset, local, blocks * block);
-    // Encrypting leaves only cipher bytes here; decrypting leaves clear ones.
-    if constexpr (Decrypt) secure_wipe(local, sizeof(local));
 }
 
 inline std::uint32_t key_word(const std::uint8_t* key, std::size_t length, std::size_t& j) {
@@ -142,21 +140,15 @@ inline std::uint32_t key_word(const std::uint8_t* key, std::size_t length, std::
     return word;
 }
 
-std::atomic<BlowfishCipher::ReleaseObserver> release_observer{nullptr};
-
 }  // namespace
 
-void BlowfishCipher::set_release_observer(ReleaseObserver observer) noexcept {
-    release_observer.store(observer);
-}
-
+// The tables hold the key schedule: secret memory.
 void BlowfishCipher::TablesDeleter::operator()(Tables* tables) const noexcept {
-    secure_wipe(tables, sizeof(Tables));
-    if (const auto observer = release_observer.load()) observer(tables, sizeof(Tables));
-    delete tables;
+    release_secret(tables, sizeof(Tables), alignof(Tables));
 }
 
-BlowfishCipher::BlowfishCipher() : tables_(new Tables{}) {}
+BlowfishCipher::BlowfishCipher()
+    : tables_(new (allocate_secret(sizeof(Tables), alignof(Tables))) Tables{}) {}
 
 BlowfishCipher::~BlowfishCipher() = default;
 
@@ -186,6 +178,7 @@ bool BlowfishCipher::key_schedule(const std::uint8_t* key, std::size_t length) {
         }
     }
     secure_wipe(block, sizeof(block));
+    wipe_stack_below();
     keyed_ = true;
     return true;
 }
@@ -206,6 +199,7 @@ std::size_t BlowfishCipher::encrypt_buffer(const std::uint8_t* input, std::uint8
                                            std::size_t count) const noexcept {
     if (!keyed_ || count == 0) return 0;
     crypt_bytes_any<false>(*tables_, input, output, count);
+    wipe_stack_below();
     return padded_length(count);
 }
 
@@ -213,6 +207,7 @@ bool BlowfishCipher::decrypt_buffer(const std::uint8_t* input, std::uint8_t* out
                                     std::size_t count) const noexcept {
     if (!keyed_ || count % block_size != 0) return false;
     crypt_bytes_any<true>(*tables_, input, output, count);
+    wipe_stack_below();
     return true;
 }
 

@@ -54,12 +54,6 @@ class BlowfishCipher {
 
     struct Tables;
 
-    // Called with the tables' memory after it is wiped and just before it is
-    // freed. A seam for tests, which check that nothing of a key is left;
-    // null (the default) for none.
-    using ReleaseObserver = void (*)(const void* tables, std::size_t size);
-    static void set_release_observer(ReleaseObserver observer) noexcept;
-
   private:
     struct TablesDeleter {
         void operator()(Tables* tables) const noexcept;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,11 +11,28 @@ namespace sipcrypt {
 // secrets that are about to go out of scope or be freed.
 void secure_wipe(void* data, std::size_t size) noexcept;
 
+// Overwrites the stack just below the caller, where the functions it called
+// had their frames: the compiler may have left clear bytes there in spilled
+// registers as well as in named buffers. Call it after calling whatever
+// worked on secrets.
+void wipe_stack_below() noexcept;
+
 // Wipes a string's whole buffer, including bytes past its current size that
 // earlier, longer contents left there, and empties it.
 void wipe_string(std::string& text) noexcept;
 
-// An allocator that wipes every block before giving it back, so that a
+// Memory for secrets: key schedules, passwords, clear values. Every block is
+// wiped on its way back, by release_secret and nothing else.
+void* allocate_secret(std::size_t size, std::size_t alignment);
+void release_secret(void* block, std::size_t size, std::size_t alignment) noexcept;
+
+// A seam for tests: called with each block of secret memory after it is
+// wiped and just before it is freed, so that a test can see that nothing of
+// a secret is left. Null (the default) for none.
+using SecretReleaseObserver = void (*)(const void* block, std::size_t size);
+void observe_secret_releases(SecretReleaseObserver observer) noexcept;
+
+// An allocator that takes its blocks from the secret memory, so that a
 // container of secrets leaves nothing behind when it grows or dies.
 template <class T>
 struct WipingAllocator {
@@ -26,11 +42,10 @@ struct WipingAllocator {
     template <class U>
     WipingAllocator(const WipingAllocator<U>&) noexcept {}
 
-    T* allocate(std::size_t n) { return std::allocator<T>{}.allocate(n); }
-    void deallocate(T* p, std::size_t n) noexcept {
-        secure_wipe(p, n * sizeof(T));
-        std::allocator<T>{}.deallocate(p, n);
+    T* allocate(std::size_t n) {
+        return static_cast<T*>(allocate_secret(n * sizeof(T), alignof(T)));
     }
+    void deallocate(T* p, std::size_t n) noexcept { release_secret(p, n * sizeof(T), alignof(T)); }
 
     template <class U>
     bool operator==(const WipingAllocator<U>&) const noexcept {

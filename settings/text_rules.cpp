@@ -1,6 +1,8 @@
 #include "text_rules.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace sipcrypt {
 
@@ -9,6 +11,11 @@ namespace {
 // The first byte of `text` that is one of `bytes`, with its 1-based
 // position among the characters.
 Outcome first_of(std::string_view text, std::string_view bytes, ParameterStatus status) {
+    // Most texts hold none: memchr finds that fastest.
+    if (std::none_of(bytes.begin(), bytes.end(),
+                     [&](char b) { return std::memchr(text.data(), b, text.size()) != nullptr; })) {
+        return ParameterStatus::done;
+    }
     std::size_t characters = 0;
     for (const char c : text) {
         // Each character has exactly one byte that is not a continuation byte.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cipher/blowfish_tables.h"
+#include "cipher/secure_wipe.h"
 
 namespace sipcrypt {
 namespace {
@@ -193,7 +194,7 @@ struct ReleasedTables {
 ReleasedTables released;
 
 TEST(BlowfishCipher, TablesAreWipedBeforeTheyAreFreed) {
-    BlowfishCipher::set_release_observer([](const void* tables, std::size_t size) {
+    observe_secret_releases([](const void* tables, std::size_t size) {
         const auto* bytes = static_cast<const std::uint8_t*>(tables);
         ++released.count;
         released.nonzero_bytes += static_cast<std::size_t>(
@@ -207,7 +208,7 @@ TEST(BlowfishCipher, TablesAreWipedBeforeTheyAreFreed) {
         std::uint32_t left = 0, right = 0;
         ASSERT_TRUE(cipher.encrypt_block(left, right));
     }
-    BlowfishCipher::set_release_observer(nullptr);
+    observe_secret_releases(nullptr);
     EXPECT_EQ(released.count, 1u);
     EXPECT_EQ(released.nonzero_bytes, 0u);
 }

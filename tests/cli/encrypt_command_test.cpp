@@ -120,12 +120,23 @@ TEST(EncryptCommand, PasswordProblemsEncryptNothing) {
     }
 }
 
-TEST(EncryptCommand, HelpAndVersionSucceed) {
-    for (const auto& arguments :
-         std::vector<std::vector<std::string>>{{"--help"}, {"encrypt", "--help"}, {"--version"}}) {
+TEST(EncryptCommand, HelpAndVersionSayWhatTheyShould) {
+    const auto version = sipcrypt({"--version"});
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out, "sipcrypt " SIPCRYPT_VERSION "\n");
+
+    const std::pair<std::vector<std::string>, std::vector<std::string>> helps[] = {
+        {{"--help"}, {"encrypt", "decrypt", "accounts", "--password-file"}},
+        {{"encrypt", "--help"},
+         {"--password-file FILE", "--password-env NAME", "--password-fd N", "--encoding NAME",
+          "VALUE", "Examples:"}},
+        {{"accounts", "--help"}, {"-i,--input FILE", "-o,--output FILE", "login"}},
+    };
+    for (const auto& [arguments, parts] : helps) {
         const auto r = sipcrypt(arguments);
         EXPECT_EQ(r.exit_status, 0);
-        EXPECT_NE(r.out.find("sipcrypt"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+        for (const auto& part : parts) EXPECT_NE(r.out.find(part), std::string::npos) << part;
     }
 }
 

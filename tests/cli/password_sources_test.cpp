@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 
 #include "cli_test_support.h"
@@ -135,6 +137,39 @@ TEST(PasswordSources, NoOptionAndNoTerminalIsAUsageError) {
         EXPECT_NE(r.err.find("no terminal to ask on"), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
     }
+}
+
+}  // namespace
+}  // namespace sipcrypt::testing
+
+namespace sipcrypt::testing {
+namespace {
+
+// Any user can read a process's arguments. The values given as arguments
+// are gone from there before the tool waits for anything, such as the
+// password on its descriptor.
+TEST(PasswordSources, ArgumentsAreGoneFromTheProcessListWhileThePasswordIsAwaited) {
+    ProcessSetup setup;
+    setup.pipes = {3};
+    ChildProcess child(SIPCRYPT_BINARY,
+                       {"encrypt", "--password-fd", "3", "first-value", "the-secret-value"}, setup);
+    const std::string cmdline = "/proc/" + std::to_string(child.pid()) + "/cmdline";
+    std::string shown;
+    for (int wait = 0; wait < 500; ++wait) {
+        std::ifstream file(cmdline, std::ios::binary);
+        shown.assign(std::istreambuf_iterator<char>(file), {});
+        if (shown.find("value") == std::string::npos) break;
+        ::usleep(10 * 1000);
+    }
+    EXPECT_EQ(shown.find("first-value"), std::string::npos);
+    EXPECT_EQ(shown.find("the-secret-value"), std::string::npos);
+    EXPECT_NE(shown.find("sipcrypt"), std::string::npos) << "the tool is gone";
+
+    child.write_to(3, "secret\n");
+    child.close_pipe(3);
+    const auto r = child.wait();
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
 
 }  // namespace

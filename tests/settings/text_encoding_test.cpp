@@ -169,3 +169,24 @@ TEST(TextEncoding, EveryCharacterComesBackExactlyOrIsRefused) {
 
 }  // namespace
 }  // namespace sipcrypt
+
+namespace sipcrypt {
+namespace {
+
+// A stateful converter left shifted by a refusal part way must start the
+// next conversion from its initial state.
+TEST(TextEncoding, EachConversionStartsFromTheInitialState) {
+    auto jis = TextEncoding::open("ISO-2022-JP");
+    ASSERT_NE(jis, nullptr);
+    SecretBytes out;
+    EXPECT_EQ(jis->from_utf8("\xE6\x97\xA5\xF0\x9F\x98\x80", out),  // "日" and an emoji
+              ParameterStatus::unrepresentable_character);
+    ASSERT_EQ(jis->from_utf8("\xE6\x97\xA5\xE6\x9C\xAC", out), ParameterStatus::done);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "\x1B$BF|K\\\x1B(B");
+    EXPECT_EQ(jis->to_utf8("\x1B$BF|\xFF", out), ParameterStatus::not_in_encoding);
+    ASSERT_EQ(jis->to_utf8("ab", out), ParameterStatus::done);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "ab");
+}
+
+}  // namespace
+}  // namespace sipcrypt
