@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "blowfish_tables.h"
-#include "secure_wipe.h"
+#include "secret_memory.h"
 
 namespace sipcrypt {
 
@@ -99,14 +99,14 @@ inline void crypt_bytes(const Tables& t, const std::uint8_t* in, std::uint8_t* o
     }
 }
 
-// Any count of bytes, the last block zero-filled. The bulk goes eight blocks
-// at a time; what is left goes through a zero-filled local group in one pass
-// of the narrowest width that holds it, since a pass over a few blocks costs
-// hardly more than a pass over one. Never inlined: its frame, with the clear
-// bytes it held, lies below its caller's, where wipe_stack_below reaches.
+// Whole blocks. The bulk goes eight blocks at a time; what is left goes
+// through a local group in one pass of the narrowest width that holds it,
+// since a pass over a few blocks costs hardly more than a pass over one.
+// Never inlined: its frame, with the clear bytes it held, lies below its
+// caller's, where wipe_stack_below reaches.
 template <bool Decrypt>
-[[gnu::noinline]] void crypt_bytes_any(const Tables& t, const std::uint8_t* in, std::uint8_t* out,
-                                       std::size_t count) noexcept {
+[[gnu::noinline]] void crypt_whole_blocks(const Tables& t, const std::uint8_t* in,
+                                          std::uint8_t* out, std::size_t count) noexcept {
     constexpr std::size_t block = BlowfishCipher::block_size;
     constexpr std::size_t group = parallel_blocks * block;
     std::size_t offset = 0;
@@ -118,7 +118,7 @@ template <bool Decrypt>
 
     std::uint8_t local[group] = {};
     std::memcpy(local, in + offset, rest);
-    const std::size_t blocks = (rest + block - 1) / block;
+    const std::size_t blocks = rest / block;
     if (blocks == 1) {
         crypt_bytes<1, Decrypt>(t, local, local);
     } else if (blocks == 2) {
@@ -195,18 +195,18 @@ bool BlowfishCipher::decrypt_block(std::uint32_t& left, std::uint32_t& right) co
     return true;
 }
 
-std::size_t BlowfishCipher::encrypt_buffer(const std::uint8_t* input, std::uint8_t* output,
-                                           std::size_t count) const noexcept {
-    if (!keyed_ || count == 0) return 0;
-    crypt_bytes_any<false>(*tables_, input, output, count);
+bool BlowfishCipher::encrypt_blocks(std::span<const std::uint8_t> in,
+                                    std::span<std::uint8_t> out) const noexcept {
+    if (!keyed_ || in.size() != out.size() || in.size() % block_size != 0) return false;
+    crypt_whole_blocks<false>(*tables_, in.data(), out.data(), in.size());
     wipe_stack_below();
-    return padded_length(count);
+    return true;
 }
 
-bool BlowfishCipher::decrypt_buffer(const std::uint8_t* input, std::uint8_t* output,
-                                    std::size_t count) const noexcept {
-    if (!keyed_ || count % block_size != 0) return false;
-    crypt_bytes_any<true>(*tables_, input, output, count);
+bool BlowfishCipher::decrypt_blocks(std::span<const std::uint8_t> in,
+                                    std::span<std::uint8_t> out) const noexcept {
+    if (!keyed_ || in.size() != out.size() || in.size() % block_size != 0) return false;
+    crypt_whole_blocks<true>(*tables_, in.data(), out.data(), in.size());
     wipe_stack_below();
     return true;
 }

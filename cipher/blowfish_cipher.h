@@ -3,16 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 namespace sipcrypt {
 
-// Blowfish, 16 rounds, in electronic-codebook mode over 8-byte blocks whose
-// two 32-bit halves are read little-endian. The byte order and the zero fill
-// of the last block are what the decrypting program expects.
+// Blowfish, 16 rounds, over 8-byte blocks whose two 32-bit halves are read
+// little-endian, as the decrypting program reads them. Only the block
+// cipher: the mode and the zero fill of a last block are ecb.h's.
 //
 // Life cycle: construct (tables allocated), key_schedule, any number of block
-// or buffer operations, destroy (tables wiped, then freed). An object that has
-// no key, or whose last key_schedule was refused, encrypts nothing.
+// operations, destroy (tables wiped, then freed). An object that has no key,
+// or whose last key_schedule was refused, encrypts nothing.
 class BlowfishCipher {
   public:
     static constexpr std::size_t block_size = 8;
@@ -34,23 +35,14 @@ class BlowfishCipher {
     bool encrypt_block(std::uint32_t& left, std::uint32_t& right) const noexcept;
     bool decrypt_block(std::uint32_t& left, std::uint32_t& right) const noexcept;
 
-    static constexpr std::size_t padded_length(std::size_t n) noexcept {
-        return (n + block_size - 1) / block_size * block_size;
-    }
-
-    // Encrypts `count` bytes, zero-filling the last block, into `output`,
-    // which must hold padded_length(count) bytes. Input and output may be the
-    // same buffer but must not otherwise overlap. Returns the bytes written:
-    // padded_length(count), or 0 (output untouched) when count is 0 or the
-    // object is unkeyed.
-    std::size_t encrypt_buffer(const std::uint8_t* input, std::uint8_t* output,
-                               std::size_t count) const noexcept;
-
-    // Decrypts `count` bytes of whole blocks. Refuses, leaving the output
-    // untouched, a count that is not a multiple of the block size and an
-    // unkeyed object. Fill bytes are not removed.
-    [[nodiscard]] bool decrypt_buffer(const std::uint8_t* input, std::uint8_t* output,
-                                      std::size_t count) const noexcept;
+    // Whole blocks, each read as two little-endian words: `in` and `out`
+    // the same size, a multiple of block_size, and either the same buffer
+    // or apart. False, with `out` untouched, when the sizes do not fit or the
+    // object is unkeyed. The stack they used is wiped before they return.
+    [[nodiscard]] bool encrypt_blocks(std::span<const std::uint8_t> in,
+                                      std::span<std::uint8_t> out) const noexcept;
+    [[nodiscard]] bool decrypt_blocks(std::span<const std::uint8_t> in,
+                                      std::span<std::uint8_t> out) const noexcept;
 
     struct Tables;
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "diagnostics.h"
-#include "settings/text_rules.h"
 
 namespace sipcrypt::cli {
 
@@ -71,9 +70,7 @@ std::string header_hints(const CsvRecord& header) {
 
 }  // namespace
 
-AccountTable::AccountTable(const ParameterCipher& cipher, TextEncoding& encoding,
-                           OutputSink& output)
-    : cipher_(cipher), encoding_(encoding), output_(output) {}
+AccountTable::AccountTable(Codec& codec, OutputSink& output) : codec_(codec), output_(output) {}
 
 void AccountTable::refuse(const std::string& where, std::string_view why) {
     report(where, why);
@@ -126,10 +123,7 @@ void AccountTable::add(const CsvRecord& record) {
         const std::string_view cell = record.fields[column_of_[k]];
         texts_[k].clear();
         if (cell.empty()) continue;
-        Outcome status = check_value_text(cell);
-        if (status.ok()) status = encoding_.from_utf8(cell, value_);
-        if (status.ok()) status = cipher_.encrypt({value_.data(), value_.size()}, texts_[k]);
-        if (!status.ok()) {
+        if (const Outcome status = codec_.encrypt(cell, texts_[k]); !status.ok()) {
             refuse(where + ", column '" + std::string(encrypted_columns[k]) + "'",
                    describe(status));
             row_ok = false;

@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/codec.h"
 #include "csv_reader.h"
 #include "output_sink.h"
-#include "settings/parameter_encryption.h"
-#include "settings/text_encoding.h"
 
 namespace sipcrypt::cli {
 
@@ -23,7 +22,7 @@ class AccountTable {
     static constexpr std::array<std::string_view, 4> encrypted_columns = {
         "login", "password", "proxy", "outbound_proxy"};
 
-    AccountTable(const ParameterCipher& cipher, TextEncoding& encoding, OutputSink& output);
+    AccountTable(Codec& codec, OutputSink& output);
 
     void add(const CsvRecord& record);
     // Call after the last record, when the whole input was read. True when
@@ -36,8 +35,7 @@ class AccountTable {
     void write(const CsvRecord& record, bool encrypted_cells);
     void refuse(const std::string& where, std::string_view why);
 
-    const ParameterCipher& cipher_;
-    TextEncoding& encoding_;
+    Codec& codec_;
     OutputSink& output_;
     std::array<std::size_t, 4> column_of_{};
     std::size_t width_ = 0;
@@ -45,7 +43,6 @@ class AccountTable {
     std::string_view line_end_ = "\n";  // of the last row that had one
     bool header_ok_ = false;
     bool failed_ = false;
-    SecretBytes value_;
     std::array<std::string, 4> texts_;
     std::string field_;
 };

@@ -1,16 +1,12 @@
 #include "accounts_command.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
-#include <cerrno>
-#include <cstring>
 
 #include "account_table.h"
 #include "csv_reader.h"
 #include "diagnostics.h"
 #include "exit_status.h"
+#include "io.h"
 #include "output_sink.h"
 #include "parse_errors.h"
 #include "whole_output.h"
@@ -18,7 +14,8 @@
 namespace sipcrypt::cli {
 
 AccountsCommand::AccountsCommand(CLI::App& tool)
-    : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts") {
+    : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts",
+                    PasswordInput::Confirm::yes) {
     command()
         .add_option("-i,--input", input_path_,
                     "read the CSV from FILE (default, or '-': standard input)")
@@ -41,28 +38,27 @@ AccountsCommand::AccountsCommand(CLI::App& tool)
         "  sipcrypt accounts --password-env SIP_KEY < accounts.csv > encrypted.csv\n");
 }
 
-int AccountsCommand::run() {
-    if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
-    int input = STDIN_FILENO;
+int AccountsCommand::step(Codec& codec) {
+    int input = standard_input;
     const bool from_standard_input = input_path_.empty() || input_path_ == "-";
     const std::string input_name = from_standard_input ? "standard input" : input_path_;
     if (!from_standard_input) {
-        input = ::open(input_path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (input < 0) {
-            report(input_name, std::strerror(errno));
+        if (const std::error_code error = open_for_reading(input_path_, input)) {
+            report(input_name, error.message());
             return exit_refused;
         }
     }
     WholeOutput output(output_path_);
-    if (output.fd() < 0) {
+    if (output.error()) {
         report(output.destination(), output.failure() + ": " + output.error().message());
+        if (input != standard_input) close_file(input);
         return exit_refused;
     }
 
     bool ok = true;
     {
         OutputSink sink(output.fd());
-        AccountTable table(cipher(), encoding(), sink);
+        AccountTable table(codec, sink);
         CsvPlace place;
         const std::error_code error = read_csv(
             input, [&](const CsvRecord& r) { table.add(r); }, place);
@@ -78,12 +74,12 @@ int AccountsCommand::run() {
         }
         // Only a whole input can be found empty or complete.
         ok = ok ? table.finish() : false;
-        if (!sink.flush()) {
-            report(output.written_to(), std::strerror(sink.error_number()));
+        if (const std::error_code written = sink.flush()) {
+            report(output.written_to(), written.message());
             ok = false;
         }
     }
-    if (input != STDIN_FILENO) ::close(input);
+    if (input != standard_input) close_file(input);
     if (!ok) {
         report({}, "nothing was written to " + output.destination());
         return exit_refused;

@@ -11,9 +11,10 @@ namespace sipcrypt::cli {
 class AccountsCommand : public CipherCommand {
   public:
     explicit AccountsCommand(CLI::App& tool);
-    int run() override;
 
   private:
+    int step(Codec& codec) override;
+
     std::string input_path_;
     std::string output_path_;
 };

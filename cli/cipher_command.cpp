@@ -2,31 +2,54 @@
 
 #include <CLI/CLI.hpp>
 
-#include "encoding_option.h"
+#include "core/limits.h"
+#include "diagnostics.h"
 #include "exit_status.h"
+#include "input_error.h"
 
 namespace sipcrypt::cli {
 
 CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
-                             const std::string& description)
-    : command_(tool.add_subcommand(name, description)) {
+                             const std::string& description, PasswordInput::Confirm confirm)
+    : command_(tool.add_subcommand(name, description)), confirm_(confirm) {
     password_.add_options(*command_);
-    add_encoding_option(*command_, encoding_name_);
+    encoding_name_ = system_encoding_name();
+    command_
+        ->add_option("--encoding", encoding_name_,
+                     "the encoding the decrypting program reads (for example WINDOWS-1252; " +
+                         std::string(encoding_names_hint()) + ")")
+        ->type_name("NAME")
+        ->capture_default_str();
 }
 
 bool CipherCommand::chosen() const {
     return command_->parsed();
 }
 
-int CipherCommand::prepare(PasswordInput::Confirm confirm) {
-    encoding_ = open_encoding(encoding_name_);
-    if (!encoding_) return exit_usage;
-    SecretBytes password;
-    if (const int status = password_.read(*encoding_, password, confirm); status != exit_done) {
-        return status;
+int CipherCommand::run() {
+    EncodingRefusal why{};
+    const auto codec = Codec::open(encoding_name_, &why);
+    if (!codec) {
+        report("--encoding " + encoding_name_, describe(why));
+        return exit_usage;
     }
-    cipher_ = std::make_unique<ParameterCipher>(std::string_view(password.data(), password.size()));
-    return exit_done;
+    SecretBytes password;
+    std::string where;
+    if (const std::error_code error = password_.read(password, confirm_, where)) {
+        report(where, error.message());
+        return exit_status_for(error);
+    }
+    if (const Outcome keyed = codec->set_password({password.data(), password.size()});
+        !keyed.ok()) {
+        report("password", describe(keyed));
+        return exit_refused;
+    }
+    if (codec->password_cut_short()) {
+        const std::string limit = std::to_string(password_key_length);
+        warn("the password is longer than " + limit + " bytes; only its first " + limit +
+             " bytes count");
+    }
+    return step(*codec);
 }
 
 }  // namespace sipcrypt::cli

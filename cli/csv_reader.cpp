@@ -1,13 +1,13 @@
 #include "csv_reader.h"
 
 #include <csv.h>
-#include <malloc.h>
 
-#include <cstdlib>
+#include <cstddef>
 #include <cstring>
+#include <new>
 #include <string>
 
-#include "cipher/secure_wipe.h"
+#include "cipher/secret_memory.h"
 #include "io.h"
 
 namespace sipcrypt::cli {
@@ -21,21 +21,39 @@ constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 // a field's length.
 constexpr std::size_t growth_step = 4096;
 
-void* wiping_realloc(void* old_block, std::size_t size) {
-    const std::size_t old_size = old_block == nullptr ? 0 : malloc_usable_size(old_block);
-    if (size <= old_size) return old_block;
-    void* block = std::malloc(size * 2);
-    if (block == nullptr || old_block == nullptr) return block;
-    std::memcpy(block, old_block, old_size);
-    secure_wipe(old_block, old_size);
-    std::free(old_block);
-    return block;
+// libcsv's field buffer comes from the secret memory. Each block keeps its
+// size in front of it, where free can find it.
+constexpr std::size_t block_header = alignof(std::max_align_t);
+
+std::size_t size_of(void* block) {
+    std::size_t size;
+    std::memcpy(&size, static_cast<unsigned char*>(block) - block_header, sizeof size);
+    return size;
 }
 
 void wiping_free(void* block) {
     if (block == nullptr) return;
-    secure_wipe(block, malloc_usable_size(block));
-    std::free(block);
+    release_secret(static_cast<unsigned char*>(block) - block_header, size_of(block) + block_header,
+                   block_header);
+}
+
+void* wiping_realloc(void* old_block, std::size_t size) {
+    const std::size_t old_size = old_block == nullptr ? 0 : size_of(old_block);
+    if (size <= old_size) return old_block;
+    const std::size_t capacity = size * 2;
+    unsigned char* base;
+    try {
+        base = static_cast<unsigned char*>(allocate_secret(capacity + block_header, block_header));
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // libcsv reports it
+    }
+    std::memcpy(base, &capacity, sizeof capacity);
+    void* block = base + block_header;
+    if (old_block != nullptr) {
+        std::memcpy(block, old_block, old_size);
+        wiping_free(old_block);
+    }
+    return block;
 }
 
 // Nothing is trimmed: spaces belong to the field.

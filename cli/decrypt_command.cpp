@@ -1,20 +1,20 @@
 #include "decrypt_command.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
 
+#include "core/limits.h"
+#include "core/text_rules.h"
 #include "diagnostics.h"
-#include "exit_status.h"
-#include "settings/text_rules.h"
+#include "io.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {
 
 DecryptCommand::DecryptCommand(CLI::App& tool)
-    : CipherCommand(tool, "decrypt", "decrypt texts back to their values") {
+    : CipherCommand(tool, "decrypt", "decrypt texts back to their values",
+                    PasswordInput::Confirm::no) {
     command().add_option("TEXT", texts_,
                          "encrypted texts; without any, each line of standard input is one");
     command().footer(
@@ -67,24 +67,19 @@ bool escape_controls(std::string& text) {
 
 }  // namespace
 
-int DecryptCommand::run() {
-    if (const int status = prepare(PasswordInput::Confirm::no); status != exit_done) return status;
+int DecryptCommand::step(Codec& codec) {
     SecretBytes value;
-    SecretBytes shown;
-    OutputSink output(STDOUT_FILENO);
-    const bool to_terminal = isatty(STDOUT_FILENO) != 0;
+    OutputSink output(standard_output);
+    const bool to_terminal = is_terminal(standard_output);
     bool escaped = false;
     const int status = transform_values(
-        texts_, output, ParameterStatus::text_too_long,
+        texts_, output, Outcome::over_limit(ParameterStatus::text_too_long, max_text_length),
         [&](std::string_view text, std::string& result) -> Outcome {
-            const auto step = cipher().decrypt(text, value);
-            if (step != ParameterStatus::done) return step;
-            const Outcome shown_ok = encoding().to_utf8({value.data(), value.size()}, shown);
-            if (!shown_ok.ok()) return shown_ok;
+            if (const Outcome step = codec.decrypt(text, value); !step.ok()) return step;
             // One line of output cannot carry a line break.
-            const Outcome one_line = check_value_text({shown.data(), shown.size()});
-            if (!one_line.ok()) return one_line;
-            result.assign(shown.begin(), shown.end());
+            const std::string_view shown(value.data(), value.size());
+            if (const Outcome one_line = check_value_text(shown); !one_line.ok()) return one_line;
+            result.assign(shown);
             if (to_terminal && escape_controls(result)) escaped = true;
             return ParameterStatus::done;
         });

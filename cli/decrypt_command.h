@@ -12,9 +12,10 @@ namespace sipcrypt::cli {
 class DecryptCommand : public CipherCommand {
   public:
     explicit DecryptCommand(CLI::App& tool);
-    int run() override;
 
   private:
+    int step(Codec& codec) override;
+
     std::vector<std::string> texts_;
 };
 

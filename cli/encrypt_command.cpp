@@ -1,17 +1,16 @@
 #include "encrypt_command.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 
-#include "exit_status.h"
-#include "settings/text_rules.h"
+#include "core/limits.h"
+#include "io.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {
 
 EncryptCommand::EncryptCommand(CLI::App& tool)
-    : CipherCommand(tool, "encrypt", "encrypt values under a password") {
+    : CipherCommand(tool, "encrypt", "encrypt values under a password",
+                    PasswordInput::Confirm::yes) {
     command().add_option("VALUE", values_,
                          "values to encrypt; without any, each line of standard input is one");
     command().footer(
@@ -24,18 +23,11 @@ EncryptCommand::EncryptCommand(CLI::App& tool)
         "  sipcrypt encrypt < values.txt > texts.txt   # asks for the password twice\n");
 }
 
-int EncryptCommand::run() {
-    if (const int status = prepare(PasswordInput::Confirm::yes); status != exit_done) return status;
-    SecretBytes value;
-    OutputSink output(STDOUT_FILENO);
+int EncryptCommand::step(Codec& codec) {
+    OutputSink output(standard_output);
     return transform_values(
-        values_, output, ParameterStatus::value_too_long,
-        [&](std::string_view text, std::string& result) {
-            Outcome status = check_value_text(text);
-            if (status.ok()) status = encoding().from_utf8(text, value);
-            if (!status.ok()) return status;
-            return Outcome(cipher().encrypt({value.data(), value.size()}, result));
-        });
+        values_, output, Outcome::over_limit(ParameterStatus::value_too_long, max_value_length),
+        [&](std::string_view text, std::string& result) { return codec.encrypt(text, result); });
 }
 
 }  // namespace sipcrypt::cli

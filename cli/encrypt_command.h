@@ -12,9 +12,10 @@ namespace sipcrypt::cli {
 class EncryptCommand : public CipherCommand {
   public:
     explicit EncryptCommand(CLI::App& tool);
-    int run() override;
 
   private:
+    int step(Codec& codec) override;
+
     std::vector<std::string> values_;
 };
 

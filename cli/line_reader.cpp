@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "input_error.h"
 #include "io.h"
 
 namespace sipcrypt::cli {
@@ -45,7 +46,8 @@ bool LineReader::fill() {
     return true;
 }
 
-LineReader::Result LineReader::next(std::string_view& line) {
+std::error_code LineReader::next(std::optional<std::string_view>& line) {
+    line.reset();
     bool too_long = false;
     std::size_t scanned = 0;  // bytes after start_ already known to hold no LF
     std::size_t begin = 0;
@@ -67,8 +69,8 @@ LineReader::Result LineReader::next(std::string_view& line) {
             scanned = 0;
         }
         if (!fill()) {
-            if (error_) return Result::error;
-            if (start_ == end_ && !too_long) return Result::end;
+            if (error_) return error_;
+            if (start_ == end_ && !too_long) return {};
             begin = start_;
             length = end_ - start_;
             start_ = end_;
@@ -77,42 +79,45 @@ LineReader::Result LineReader::next(std::string_view& line) {
     }
     const bool first = first_line_;
     first_line_ = false;
-    if (too_long) return Result::too_long;
-    line = trimmed({buffer_.data() + begin, length}, first);
-    return line.size() > max_line_length ? Result::too_long : Result::line;
+    if (too_long) return InputError::line_too_long;
+    const std::string_view kept = trimmed({buffer_.data() + begin, length}, first);
+    if (kept.size() > max_line_length) return InputError::line_too_long;
+    line = kept;
+    return {};
 }
 
-LineReader::Result finish_first_line(SecretBytes& line) {
+std::error_code finish_first_line(SecretBytes& line) {
     const std::string_view kept = trimmed({line.data(), line.size()}, true);
     if (kept.size() > LineReader::max_line_length) {
         line.clear();
-        return LineReader::Result::too_long;
+        return InputError::line_too_long;
     }
     const auto skip = kept.data() - line.data();
     line.erase(line.begin() + skip + static_cast<std::ptrdiff_t>(kept.size()), line.end());
     line.erase(line.begin(), line.begin() + skip);
-    return LineReader::Result::line;
+    return {};
 }
 
-LineReader::Result read_first_line(int fd, SecretBytes& line, std::error_code& error) {
+std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
     line.clear();
+    got = false;
     for (;;) {
         char c;
-        std::size_t got = 0;
-        error = read_some(fd, &c, 1, got);
-        if (error) return LineReader::Result::error;
-        if (got == 0) {
-            if (line.empty()) return LineReader::Result::end;
+        std::size_t count = 0;
+        if (const auto error = read_some(fd, &c, 1, count)) return error;
+        if (count == 0) {
+            if (line.empty()) return {};
             break;
         }
         if (c == '\n') break;
         // Refused at once: the source may never end (/dev/zero).
         if (line.size() == longest_raw_line) {
             line.clear();
-            return LineReader::Result::too_long;
+            return InputError::line_too_long;
         }
         line.push_back(c);
     }
+    got = true;
     return finish_first_line(line);
 }
 

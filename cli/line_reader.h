@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
-#include "cipher/secure_wipe.h"
+#include "cipher/secret_memory.h"
 
 namespace sipcrypt::cli {
 
@@ -18,14 +19,12 @@ class LineReader {
   public:
     static constexpr std::size_t max_line_length = 64 * 1024;
 
-    enum class Result { line, too_long, end, error };
-
     explicit LineReader(int fd);
 
-    // On line, `line` views the line without its end, valid until the next
-    // call. On error, error() says why.
-    Result next(std::string_view& line);
-    const std::error_code& error() const noexcept { return error_; }
+    // The next line, without its end, valid until the next call; none at
+    // the end of input. A line that is too long gives
+    // InputError::line_too_long, and the next call goes on after it.
+    std::error_code next(std::optional<std::string_view>& line);
 
   private:
     // Reads more input behind what is buffered; false at end of input or on error.
@@ -42,13 +41,13 @@ class LineReader {
 
 // The first line of `fd`, by the same rules, read one byte at a time so that
 // nothing after its LF is consumed: the descriptor may carry values after
-// the password. `line` holds the line on Result::line.
-LineReader::Result read_first_line(int fd, SecretBytes& line, std::error_code& error);
+// the password. `got` is false when the input was empty.
+std::error_code read_first_line(int fd, SecretBytes& line, bool& got);
 
 // For readers that take a line byte by byte up to its LF: the most bytes
 // worth keeping before the line is known to be too long, and the rules
 // applied to what was read (line end's CR, byte-order mark, length).
 inline constexpr std::size_t longest_raw_line = LineReader::max_line_length + 4;
-LineReader::Result finish_first_line(SecretBytes& line);
+std::error_code finish_first_line(SecretBytes& line);
 
 }  // namespace sipcrypt::cli

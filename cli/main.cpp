@@ -1,7 +1,5 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -9,32 +7,17 @@
 #include <vector>
 
 #include "accounts_command.h"
-#include "cipher/secure_wipe.h"
 #include "command.h"
 #include "decrypt_command.h"
 #include "diagnostics.h"
 #include "encrypt_command.h"
 #include "exit_status.h"
+#include "io.h"
 #include "parse_errors.h"
 
 using namespace sipcrypt::cli;
 
 namespace {
-
-// Started with standard input, output or error closed, the first file the
-// tool opens would take its number, and data would go where it must not.
-// A stand-in opened the wrong way round keeps the number taken, and any
-// read or write on it still fails as on a closed descriptor.
-void hold_closed_standard_descriptors() {
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-        const int stand_in = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-        if (stand_in >= 0 && stand_in != fd) {
-            ::dup2(stand_in, fd);
-            ::close(stand_in);
-        }
-    }
-}
 
 // Help and version text goes to standard output, which may be full.
 int delivered_to_standard_output(int status) {
@@ -93,10 +76,8 @@ int main(int argc, char** argv) {
         report({}, in_our_words(error, first) + "; run 'sipcrypt " + command + "--help'");
         return exit_usage;
     }
-    // Values given as arguments may be SIP passwords, and any user can read
-    // /proc/PID/cmdline: clear them there once they are parsed. Whoever looks
-    // before this still sees them, so secrets belong on standard input.
-    for (int i = 1; i < argc; ++i) sipcrypt::secure_wipe(argv[i], std::strlen(argv[i]));
+    // Values given as arguments may be SIP passwords.
+    hide_arguments(argc, argv);
 
     for (auto& command : commands) {
         if (command->chosen()) return command->run();

@@ -1,8 +1,6 @@
 #include "output_sink.h"
 
-#include <unistd.h>
-
-#include <cerrno>
+#include "io.h"
 
 namespace sipcrypt::cli {
 
@@ -28,20 +26,11 @@ void OutputSink::write_line(std::string_view text) {
     write("\n");
 }
 
-bool OutputSink::flush() {
-    std::size_t done = 0;
-    while (!failed_ && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n >= 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (errno != EINTR) {
-            failed_ = true;
-            errno_ = errno;
-        }
-    }
+std::error_code OutputSink::flush() {
+    if (!error_) error_ = write_all(fd_, {buffer_.data(), buffer_.size()});
     secure_wipe(buffer_.data(), buffer_.size());
     buffer_.clear();
-    return !failed_;
+    return error_;
 }
 
 }  // namespace sipcrypt::cli

@@ -2,8 +2,9 @@
 
 #include <cstddef>
 #include <string_view>
+#include <system_error>
 
-#include "cipher/secure_wipe.h"
+#include "cipher/secret_memory.h"
 
 namespace sipcrypt::cli {
 
@@ -18,16 +19,15 @@ class OutputSink {
 
     void write(std::string_view text);
     void write_line(std::string_view text);
-    // True when everything written so far has reached the descriptor.
-    bool flush();
-    bool failed() const noexcept { return failed_; }
-    int error_number() const noexcept { return errno_; }
+    // Empty when everything written so far has reached the descriptor; else
+    // the first failure, which flush() too returns from then on.
+    std::error_code flush();
+    const std::error_code& error() const noexcept { return error_; }
 
   private:
     int fd_;
     SecretBytes buffer_;  // may hold decrypted values
-    bool failed_ = false;
-    int errno_ = 0;
+    std::error_code error_;
 };
 
 }  // namespace sipcrypt::cli

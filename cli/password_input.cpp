@@ -1,96 +1,47 @@
 #include "password_input.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
 
-#include "cipher/blowfish_cipher.h"
-#include "diagnostics.h"
-#include "exit_status.h"
+#include "input_error.h"
+#include "io.h"
 #include "line_reader.h"
 #include "parse_errors.h"
-#include "settings/text_rules.h"
 #include "terminal_prompt.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
-const char* const no_terminal_hint =
-    "use --password-file FILE, --password-env NAME or --password-fd N";
-
-int ask_on(TerminalPrompt& terminal, SecretBytes& raw, PasswordInput::Confirm confirm) {
-    const auto ask = [&](std::string_view prompt, SecretBytes& answer) {
-        switch (terminal.ask_secret(prompt, answer)) {
-            case TerminalPrompt::Answer::given:
-                return exit_done;
-            case TerminalPrompt::Answer::none:
-                report({}, "no password entered");
-                return exit_refused;
-            case TerminalPrompt::Answer::too_long:
-                report("password", "the line is longer than 65536 bytes");
-                return exit_refused;
-            case TerminalPrompt::Answer::cannot_hide:
-                report({}, "cannot turn off echo on the terminal (" + terminal.error().message() +
-                               "), so the password is not asked there: " + no_terminal_hint);
-                return exit_refused;
-            case TerminalPrompt::Answer::error:
-                report("terminal", terminal.error().message());
-                return exit_refused;
-        }
-        return exit_refused;
-    };
-    if (const int status = ask("Password: ", raw); status != exit_done) return status;
-    if (confirm == PasswordInput::Confirm::no) return exit_done;
+std::error_code ask_on(TerminalPrompt& terminal, SecretBytes& password,
+                       PasswordInput::Confirm confirm) {
+    if (const auto error = terminal.ask_secret("Password: ", password)) return error;
+    if (confirm == PasswordInput::Confirm::no) return {};
     SecretBytes again;
-    if (const int status = ask("Repeat password: ", again); status != exit_done) return status;
-    if (again != raw) {
-        report({}, "the two passwords differ; nothing was encrypted");
-        return exit_refused;
-    }
-    return exit_done;
+    if (const auto error = terminal.ask_secret("Repeat password: ", again)) return error;
+    if (again != password) return InputError::passwords_differ;
+    return {};
 }
 
 // The first line of `fd`; or, when it is a terminal, a line typed there
 // without echo, as from the controlling terminal.
-int read_from(int fd, const std::string& where, SecretBytes& raw, PasswordInput::Confirm confirm) {
+std::error_code read_from(int fd, SecretBytes& password, PasswordInput::Confirm confirm) {
     std::error_code error;
-    if (auto terminal = TerminalPrompt::of(fd, error)) return ask_on(*terminal, raw, confirm);
-    if (error) {
-        report(where,
-               "a terminal, but it cannot be opened to ask without echo: " + error.message());
-        return exit_refused;
-    }
-    switch (read_first_line(fd, raw, error)) {
-        case LineReader::Result::line:
-            return exit_done;
-        case LineReader::Result::end:
-            raw.clear();
-            return exit_done;
-        case LineReader::Result::too_long:
-            report(where, "the first line is longer than 65536 bytes, too long to be a password");
-            return exit_refused;
-        case LineReader::Result::error:
-            report(where, error.message());
-            return exit_refused;
-    }
-    return exit_refused;
+    if (auto terminal = TerminalPrompt::of(fd, error)) return ask_on(*terminal, password, confirm);
+    if (error) return error;
+    bool got = false;
+    return read_first_line(fd, password, got);
 }
 
-int read_from_file(const std::string& path, SecretBytes& raw, PasswordInput::Confirm confirm) {
-    const std::string where = "--password-file " + path;
-    if (path == "-") return read_from(STDIN_FILENO, where, raw, confirm);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        report(where, std::strerror(errno));
-        return exit_refused;
-    }
-    const int status = read_from(fd, where, raw, confirm);
-    ::close(fd);
-    return status;
+std::error_code read_from_file(const std::string& path, SecretBytes& password,
+                               PasswordInput::Confirm confirm) {
+    if (path == "-") return read_from(standard_input, password, confirm);
+    int fd = -1;
+    if (const auto error = open_for_reading(path, fd)) return error;
+    const std::error_code error = read_from(fd, password, confirm);
+    close_file(fd);
+    return error;
 }
 
 }  // namespace
@@ -116,42 +67,28 @@ void PasswordInput::add_options(CLI::App& command) {
     fd_option_->excludes(file_option_)->excludes(env_option_);
 }
 
-int PasswordInput::read_raw(SecretBytes& raw, Confirm confirm) const {
-    if (file_option_->count() > 0) return read_from_file(file_, raw, confirm);
+std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
+                                    std::string& where) const {
+    password.clear();
+    if (file_option_->count() > 0) {
+        where = "--password-file " + file_;
+        return read_from_file(file_, password, confirm);
+    }
     if (fd_option_->count() > 0) {
-        return read_from(fd_, "--password-fd " + std::to_string(fd_), raw, confirm);
+        where = "--password-fd " + std::to_string(fd_);
+        return read_from(fd_, password, confirm);
     }
     if (env_option_->count() > 0) {
+        where = "--password-env " + env_;
         const char* value = std::getenv(env_.c_str());
-        if (value == nullptr) {
-            report("--password-env " + env_, "the environment variable is not set");
-            return exit_refused;
-        }
-        raw.assign(value, value + std::strlen(value));
-        return exit_done;
+        if (value == nullptr) return InputError::variable_not_set;
+        password.assign(value, value + std::strlen(value));
+        return {};
     }
+    where.clear();
     auto terminal = TerminalPrompt::open();
-    if (!terminal) {
-        report({}, std::string("no password given and no terminal to ask on: ") + no_terminal_hint);
-        return exit_usage;
-    }
-    return ask_on(*terminal, raw, confirm);
-}
-
-int PasswordInput::read(TextEncoding& encoding, SecretBytes& password, Confirm confirm) const {
-    SecretBytes raw;
-    if (const int status = read_raw(raw, confirm); status != exit_done) return status;
-    const std::string_view text(raw.data(), raw.size());
-    Outcome checked = check_password_text(text);
-    if (checked.ok()) checked = encoding.from_utf8(text, password);
-    if (!checked.ok()) {
-        report("password", describe(checked));
-        return exit_refused;
-    }
-    if (password.size() > BlowfishCipher::effective_key_length) {
-        warn("the password is longer than 72 bytes; only its first 72 bytes count");
-    }
-    return exit_done;
+    if (!terminal) return InputError::no_terminal;
+    return ask_on(*terminal, password, confirm);
 }
 
 }  // namespace sipcrypt::cli

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
-#include "cipher/secure_wipe.h"
-#include "settings/text_encoding.h"
+#include "cipher/secret_memory.h"
 
 namespace CLI {
 class App;
@@ -21,15 +21,12 @@ class PasswordInput {
 
     void add_options(CLI::App& command);
 
-    // Reads the password as text and converts it to `encoding`. With
-    // Confirm::yes a password typed at the terminal is asked twice. Returns
-    // an exit status: exit_done with `password` set, or the status for a
-    // message already reported.
-    int read(TextEncoding& encoding, SecretBytes& password, Confirm confirm) const;
+    // The password's text, as given. With Confirm::yes a password typed at a
+    // terminal is asked twice. On failure, `where` names the source for the
+    // message.
+    std::error_code read(SecretBytes& password, Confirm confirm, std::string& where) const;
 
   private:
-    int read_raw(SecretBytes& raw, Confirm confirm) const;
-
     std::string file_;
     std::string env_;
     int fd_ = -1;

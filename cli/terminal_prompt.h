@@ -4,12 +4,13 @@
 #include <string_view>
 #include <system_error>
 
-#include "cipher/secure_wipe.h"
+#include "cipher/secret_memory.h"
 
 namespace sipcrypt::cli {
 
 // A terminal to ask a password on, with echo off. It reads and writes the
-// terminal itself, so standard input and output stay free for data.
+// terminal itself, so standard input and output stay free for data. The
+// system's own part, behind one seam (POSIX or Windows).
 class TerminalPrompt {
   public:
     // The controlling terminal; null when the process has none.
@@ -22,20 +23,13 @@ class TerminalPrompt {
     TerminalPrompt(const TerminalPrompt&) = delete;
     TerminalPrompt& operator=(const TerminalPrompt&) = delete;
 
-    enum class Answer {
-        given,        // `answer` holds the line
-        none,         // end of input (Ctrl-D) before a line
-        too_long,     // longer than any line is read
-        cannot_hide,  // echo could not be turned off: nothing was read
-        error,        // see error()
-    };
-
-    // Shows `prompt` and reads one line with echo off. Echo is back on
+    // Shows `prompt` and reads one line with echo off: `answer` holds it,
+    // or InputError says why not (nothing_entered, line_too_long,
+    // echo_stays_on, in which case nothing was read). Echo is back on
     // whenever the tool is not reading: a signal that ends it gets the
     // terminal back as it was, and a stop (Ctrl-Z) too; when the tool is
     // resumed, echo goes off again and the prompt shows again.
-    Answer ask_secret(std::string_view prompt, SecretBytes& answer);
-    const std::error_code& error() const noexcept { return error_; }
+    std::error_code ask_secret(std::string_view prompt, SecretBytes& answer);
 
     // A line on the terminal, for telling the user something while asking.
     void say(std::string_view text);
@@ -43,7 +37,6 @@ class TerminalPrompt {
   private:
     explicit TerminalPrompt(int fd);
     int fd_;
-    std::error_code error_;
 };
 
 }  // namespace sipcrypt::cli

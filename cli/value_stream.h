@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/outcome.h"
 #include "output_sink.h"
-#include "settings/parameter_status.h"
 
 namespace sipcrypt::cli {
 
@@ -15,10 +15,10 @@ using ValueTransform = std::function<Outcome(std::string_view input, std::string
 // Turns each argument, or when there are none each line of standard input,
 // into one output line, in order. A refused input is reported with its
 // argument or line number and gives an empty line, and the rest go on; an
-// empty input gives an empty line. `too_long` is the status for a line too
+// empty input gives an empty line. `too_long` is the outcome for a line too
 // long to read whole. The arguments, which may be secret values, are wiped
 // once used. Returns the exit status.
 int transform_values(std::vector<std::string>& arguments, OutputSink& output,
-                     ParameterStatus too_long, const ValueTransform& transform);
+                     const Outcome& too_long, const ValueTransform& transform);
 
 }  // namespace sipcrypt::cli

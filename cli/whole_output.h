@@ -26,8 +26,8 @@ class WholeOutput {
     WholeOutput(const WholeOutput&) = delete;
     WholeOutput& operator=(const WholeOutput&) = delete;
 
-    // The descriptor to write to; -1 when the output could not be opened,
-    // with failure() and error() saying why.
+    // The descriptor to write to, when error() is empty; else error() and
+    // failure() say why the output could not be opened.
     int fd() const noexcept { return fd_; }
 
     // Delivers the output: an empty error_code, or else why not, with

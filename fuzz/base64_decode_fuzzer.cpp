@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/base64_encoder.h"
+#include "cipher/base64.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -40,14 +40,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(::write(input, data, size) == static_cast<ssize_t>(size));
 
     static const sipcrypt::ParameterCipher cipher("fuzz");
-    static auto encoding = sipcrypt::TextEncoding::open("UTF-8");
+    static const auto codec = [] {
+        auto utf8 = sipcrypt::Codec::open("UTF-8");
+        (void)utf8->set_password("fuzz");
+        return utf8;
+    }();
     Rows in, out;
     bool accepted = false;
     {
         sipcrypt::cli::OutputSink sink(output);
-        sipcrypt::cli::AccountTable table(cipher, *encoding, sink);
+        sipcrypt::cli::AccountTable table(*codec, sink);
         const bool whole = read_all(input, in, [&](const auto& record) { table.add(record); });
-        accepted = whole && table.finish() && sink.flush();
+        accepted = whole && table.finish() && !sink.flush();
     }
     if (accepted) {
         FUZZ_CHECK(read_all(output, out, nullptr));

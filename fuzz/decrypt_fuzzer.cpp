@@ -2,8 +2,8 @@
 // or an over-read; and a value it gives encrypts back to the same text.
 #include <string>
 
+#include "core/parameter_encryption.h"
 #include "fuzz_input.h"
-#include "settings/parameter_encryption.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [password, text] = sipcrypt::fuzz::split(data, size);

@@ -4,8 +4,8 @@
 #include <array>
 #include <memory>
 
+#include "core/text_encoding.h"
 #include "fuzz_input.h"
-#include "settings/text_encoding.h"
 
 namespace {
 const std::array<const char*, 7> names = {"UTF-8", "WINDOWS-1252", "ISO-8859-1", "EUC-KR",

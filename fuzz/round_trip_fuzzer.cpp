@@ -2,8 +2,8 @@
 // or the same refusal comes from both the one-off and the keyed-once paths.
 #include <string>
 
+#include "core/parameter_encryption.h"
 #include "fuzz_input.h"
-#include "settings/parameter_encryption.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto [password, value] = sipcrypt::fuzz::split(data, size);
@@ -11,14 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto status = sipcrypt::encrypt_parameter(value, text, password);
     const sipcrypt::ParameterCipher cipher(password);
     std::string keyed_once_text;
-    FUZZ_CHECK(cipher.encrypt(value, keyed_once_text) == status);
+    FUZZ_CHECK(cipher.encrypt(value, keyed_once_text) == status.status);
     if (status != sipcrypt::ParameterStatus::done) {
         FUZZ_CHECK(text == "untouched");
         return 0;
     }
     FUZZ_CHECK(keyed_once_text == text);
-    FUZZ_CHECK(text.size() == sipcrypt::Base64Encoder::encoded_length(
-                                  sipcrypt::BlowfishCipher::padded_length(value.size())));
+    FUZZ_CHECK(text.size() ==
+               sipcrypt::Base64Encoder::encoded_length(sipcrypt::padded_length(value.size())));
     sipcrypt::SecretBytes back;
     FUZZ_CHECK(cipher.decrypt(text, back) == sipcrypt::ParameterStatus::done);
     FUZZ_CHECK(std::string_view(back.data(), back.size()) == value);

@@ -9,8 +9,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target sipcrypt-gui sipcrypt
 if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
   status=0
-  build/app/sipcrypt-gui "$@" || status=$?
+  build/gui/qt/sipcrypt-gui "$@" || status=$?
   echo "The command-line tool is built at build/cli/sipcrypt; see README.md." >&2
   exit "$status"
 fi
-exec build/app/sipcrypt-gui "$@"
+exec build/gui/qt/sipcrypt-gui "$@"

@@ -5,25 +5,28 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "app/settings_dialog.h"
+#include "core/codec.h"
+#include "gui/qt/settings_dialog.h"
+#include "gui/settings_form.h"
 
 int main(int argc, char** argv) {
+    using sipcrypt::gui::Field;
     if (argc != 2) {
         std::fputs("usage: dialog_screenshot OUT.png\n", stderr);
         return 2;
     }
     QApplication application(argc, argv);
-    auto encoding = sipcrypt::TextEncoding::open("UTF-8");
-    sipcrypt::app::SettingsDialog dialog(*encoding);
-    const std::pair<int, const char*> inputs[] = {{1002, "secret"},
-                                                  {1003, "alice"},
-                                                  {1004, "pa,ss"},
-                                                  {1005, "proxy.example.net"},
-                                                  {1006, "sip:alice@example.com"}};
-    for (const auto& [id, text] : inputs) {
-        static_cast<QLineEdit*>(dialog.control(id))->setText(QString::fromUtf8(text));
-    }
-    static_cast<QPushButton*>(dialog.control(1000))->click();
+    auto codec = sipcrypt::Codec::open("UTF-8");
+    sipcrypt::gui::SettingsForm form(*codec);
+    sipcrypt::gui::qt::SettingsDialog dialog(form);
+    const std::pair<Field, const char*> inputs[] = {
+        {Field::encryption_password, "secret"},
+        {Field::sip_login, "alice"},
+        {Field::sip_password, "pa,ss"},
+        {Field::sip_proxy, "proxy.example.net"},
+        {Field::sip_outbound_proxy, "sip:alice@example.com"}};
+    for (const auto& [field, text] : inputs) dialog.box(field)->setText(QString::fromUtf8(text));
+    dialog.button()->click();
     dialog.show();
     QApplication::processEvents();
     return dialog.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

@@ -2,14 +2,14 @@
 """Draws the application icon and writes it in the forms the dialog and the
 desktop need:
 
-  app/resources/sipcrypt.ico      32x32 and 16x16, each in 16 and 256 colours
-  app/resources/sipcrypt-N.png    N = 16, 32, 48, 64, 128, 256, full colour
+  gui/resources/sipcrypt.ico      32x32 and 16x16, each in 16 and 256 colours
+  gui/resources/sipcrypt-N.png    N = 16, 32, 48, 64, 128, 256, full colour
 
 The picture, a white padlock on a blue rounded square, is drawn from shapes
 at each size (4x4 supersampled), so every size is sharp. Standard library
 only; the output is the same on every run.
 
-Usage: generate_icon.py [OUTPUT_DIR]   (default: app/resources beside this script)
+Usage: generate_icon.py [OUTPUT_DIR]   (default: gui/resources beside this script)
 """
 
 import os
@@ -150,7 +150,7 @@ def ico(images):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "app", "resources")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "gui", "resources")
     rendered = {size: render(size) for size in PNG_SIZES}
     for size in PNG_SIZES:
         with open(os.path.join(out, "sipcrypt-{}.png".format(size)), "wb") as f:

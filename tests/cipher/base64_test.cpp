@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/base64_encoder.h"
+#include "cipher/base64.h"
 
 namespace sipcrypt {
 namespace {

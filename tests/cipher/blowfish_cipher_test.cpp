@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "cipher/blowfish_tables.h"
-#include "cipher/secure_wipe.h"
+#include "cipher/ecb.h"
+#include "cipher/secret_memory.h"
 
 namespace sipcrypt {
 namespace {
@@ -88,10 +89,10 @@ TEST(BlowfishCipher, PublishedVectorsHoldForWordsAndBuffers) {
 
         const Bytes clear = reverse_halves(v.clear);
         Bytes out(8);
-        EXPECT_EQ(cipher.encrypt_buffer(clear.data(), out.data(), 8), 8u);
+        EXPECT_EQ(ecb_encrypt(cipher, clear, out), 8u);
         EXPECT_EQ(out, reverse_halves(v.cipher));
         Bytes back(8);
-        ASSERT_TRUE(cipher.decrypt_buffer(out.data(), back.data(), 8));
+        ASSERT_TRUE(ecb_decrypt(cipher, out, back));
         EXPECT_EQ(back, clear);
     }
 }
@@ -113,8 +114,8 @@ TEST(BlowfishCipher, EmptyKeyIsRefusedAndNothingIsEncrypted) {
         EXPECT_FALSE(cipher.encrypt_block(left, right));
         EXPECT_EQ(left, 1u);
         EXPECT_EQ(right, 2u);
-        EXPECT_EQ(cipher.encrypt_buffer(in.data(), out.data(), in.size()), 0u);
-        EXPECT_FALSE(cipher.decrypt_buffer(in.data(), out.data(), in.size()));
+        EXPECT_EQ(ecb_encrypt(cipher, in, out), 0u);
+        EXPECT_FALSE(ecb_decrypt(cipher, in, out));
         EXPECT_EQ(out, (std::array<std::uint8_t, 8>{}));
     }
 }
@@ -151,25 +152,25 @@ TEST(BlowfishCipher, BufferFillsTheLastBlockWithZerosAndLeavesEmptyOutputAlone) 
     const Bytes input = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
 
     Bytes untouched(8, 0xEE);
-    EXPECT_EQ(cipher.encrypt_buffer(input.data(), untouched.data(), 0), 0u);
+    EXPECT_EQ(ecb_encrypt(cipher, std::span(input).first(0), untouched), 0u);
     EXPECT_EQ(untouched, Bytes(8, 0xEE));
 
     for (std::size_t count = 1; count <= input.size(); ++count) {
         SCOPED_TRACE(count);
         Bytes out(24, 0xEE);
-        const std::size_t n = cipher.encrypt_buffer(input.data(), out.data(), count);
-        ASSERT_EQ(n, BlowfishCipher::padded_length(count));
+        const std::size_t n = ecb_encrypt(cipher, std::span(input).first(count), out);
+        ASSERT_EQ(n, padded_length(count));
         EXPECT_TRUE(std::all_of(out.begin() + n, out.end(), [](auto b) { return b == 0xEE; }));
 
         Bytes expected(input.begin(), input.begin() + count);
         expected.resize(n, 0);
         Bytes back(n);
-        ASSERT_TRUE(cipher.decrypt_buffer(out.data(), back.data(), n));
+        ASSERT_TRUE(ecb_decrypt(cipher, std::span(out).first(n), back));
         EXPECT_EQ(back, expected);
 
         // In place gives the same bytes.
         Bytes in_place = expected;
-        cipher.encrypt_buffer(in_place.data(), in_place.data(), count);
+        (void)ecb_encrypt(cipher, std::span(in_place).first(count), in_place);
         EXPECT_EQ(in_place, Bytes(out.begin(), out.begin() + n));
     }
 }
@@ -180,10 +181,10 @@ TEST(BlowfishCipher, DecryptRefusesPartialBlocksAndLeavesOutputAlone) {
     ASSERT_TRUE(cipher.key_schedule(key, 1));
     Bytes in(16, 0x11), out(16, 0xEE);
     for (std::size_t count : {1u, 7u, 9u, 15u}) {
-        EXPECT_FALSE(cipher.decrypt_buffer(in.data(), out.data(), count)) << count;
+        EXPECT_FALSE(ecb_decrypt(cipher, std::span(in).first(count), out)) << count;
     }
     EXPECT_EQ(out, Bytes(16, 0xEE));
-    EXPECT_TRUE(cipher.decrypt_buffer(in.data(), out.data(), 0));
+    EXPECT_TRUE(ecb_decrypt(cipher, std::span(in).first(0), out));
     EXPECT_EQ(out, Bytes(16, 0xEE));
 }
 
@@ -230,7 +231,7 @@ TEST(BlowfishCipher, BufferPathsAgreeWithOneBlockAtATime) {
             SCOPED_TRACE(count);
             Bytes input(count + 1);  // offset by one byte: unaligned
             for (auto& b : input) b = static_cast<std::uint8_t>(random());
-            const std::size_t n = BlowfishCipher::padded_length(count);
+            const std::size_t n = padded_length(count);
             Bytes padded(input.begin() + 1, input.end());
             padded.resize(n, 0);
 
@@ -244,11 +245,13 @@ TEST(BlowfishCipher, BufferPathsAgreeWithOneBlockAtATime) {
                 }
             }
             Bytes out(n + 1);
-            ASSERT_EQ(cipher.encrypt_buffer(input.data() + 1, out.data() + 1, count), n);
+            ASSERT_EQ(
+                ecb_encrypt(cipher, std::span(input).subspan(1, count), std::span(out).subspan(1)),
+                n);
             EXPECT_EQ(Bytes(out.begin() + 1, out.end()), expected);
 
             Bytes back(n);
-            ASSERT_TRUE(cipher.decrypt_buffer(expected.data(), back.data(), n));
+            ASSERT_TRUE(ecb_decrypt(cipher, expected, back));
             EXPECT_EQ(back, padded);
         }
     }

@@ -1,6 +1,6 @@
 // Secrets leave nothing behind: every block of secret memory is wiped before
 // it is freed, and no clear bytes are left on the stack after decrypting.
-#include "cipher/secure_wipe.h"
+#include "cipher/secret_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/parameter_encryption.h"
+#include "core/parameter_encryption.h"
 
 namespace sipcrypt {
 namespace {

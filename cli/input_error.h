@@ -1,0 +1,27 @@
+#pragma once
+
+#include <system_error>
+
+namespace sipcrypt::cli {
+
+// Why a password could not be read, where the system itself found nothing
+// wrong; reported like the system's own errors.
+enum class InputError {
+    line_too_long = 1,  // the first line is longer than any line is read
+    variable_not_set,   // --password-env names no variable
+    no_terminal,        // no password source given and no terminal to ask on
+    nothing_entered,    // end of input at the prompt
+    passwords_differ,   // the two typed passwords differ
+    echo_stays_on,      // the terminal would show what is typed
+};
+const std::error_category& input_category() noexcept;
+std::error_code make_error_code(InputError error) noexcept;
+
+// The exit status for a failure to read input: a usage error when the
+// command line itself is what is wrong.
+int exit_status_for(const std::error_code& error) noexcept;
+
+}  // namespace sipcrypt::cli
+
+template <>
+struct std::is_error_code_enum<sipcrypt::cli::InputError> : std::true_type {};

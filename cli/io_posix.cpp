@@ -1,0 +1,91 @@
+// The tool's reads and writes on POSIX systems.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cipher/secret_memory.h"
+#include "io.h"
+
+namespace sipcrypt::cli {
+
+namespace {
+
+std::error_code last_error() {
+    return {errno, std::generic_category()};
+}
+
+// For a descriptor opened non-blocking by whoever started the tool.
+void wait_for(int fd, short events) {
+    pollfd wanted = {fd, events, 0};
+    while (::poll(&wanted, 1, -1) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
+    got = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return {};
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            wait_for(fd, POLLIN);
+        } else if (errno != EINTR) {
+            return last_error();
+        }
+    }
+}
+
+std::error_code write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n >= 0) {
+            data.remove_prefix(static_cast<std::size_t>(n));
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            wait_for(fd, POLLOUT);
+        } else if (errno != EINTR) {
+            return last_error();
+        }
+    }
+    return {};
+}
+
+std::error_code open_for_reading(const std::string& path, int& fd) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return fd < 0 ? last_error() : std::error_code{};
+}
+
+void close_file(int fd) {
+    ::close(fd);
+}
+
+bool is_terminal(int fd) {
+    return ::isatty(fd) != 0;
+}
+
+void hold_closed_standard_descriptors() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // Opened the wrong way round: the number is taken, and every read or
+        // write still fails as on a closed descriptor.
+        const int stand_in = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (stand_in >= 0 && stand_in != fd) {
+            ::dup2(stand_in, fd);
+            ::close(stand_in);
+        }
+    }
+}
+
+// Other users read them in /proc/PID/cmdline; whoever looks before this
+// still sees them, so secrets belong on standard input.
+void hide_arguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) secure_wipe(argv[i], std::strlen(argv[i]));
+}
+
+}  // namespace sipcrypt::cli

@@ -1,0 +1,189 @@
+// The password prompt on POSIX terminals.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "input_error.h"
+#include "io.h"
+#include "line_reader.h"
+#include "terminal_prompt.h"
+
+namespace sipcrypt::cli {
+
+namespace {
+
+// Signals that must not find the terminal with echo off: those that end the
+// tool, and the stop from Ctrl-Z. SIGTTIN and SIGTTOU keep their default
+// action, which stops the tool before it touches a terminal it does not own.
+constexpr int watched_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr std::size_t watched_count = std::size(watched_signals);
+
+volatile sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int signal_number) {
+    caught_signal = signal_number;
+}
+
+std::error_code last_error() {
+    return {errno, std::generic_category()};
+}
+
+// While a secret is read: the watched signals are caught and blocked, and
+// only let through while waiting for input, so that any of them ends the
+// wait at once.
+class SignalWatch {
+  public:
+    SignalWatch() {
+        caught_signal = 0;
+        sigset_t watched;
+        sigemptyset(&watched);
+        for (std::size_t i = 0; i < watched_count; ++i) {
+            sigaction(watched_signals[i], nullptr, &previous_[i]);
+            // A signal the tool was started with ignored stays ignored.
+            if (previous_[i].sa_handler == SIG_IGN) continue;
+            struct sigaction action = {};
+            action.sa_handler = note_signal;
+            sigemptyset(&action.sa_mask);
+            sigaction(watched_signals[i], &action, nullptr);
+            sigaddset(&watched, watched_signals[i]);
+        }
+        sigprocmask(SIG_BLOCK, &watched, &previous_mask_);
+    }
+    ~SignalWatch() {
+        for (std::size_t i = 0; i < watched_count; ++i) {
+            sigaction(watched_signals[i], &previous_[i], nullptr);
+        }
+        sigprocmask(SIG_SETMASK, &previous_mask_, nullptr);
+    }
+    SignalWatch(const SignalWatch&) = delete;
+    SignalWatch& operator=(const SignalWatch&) = delete;
+
+    // Waits until `fd` has input, or a watched signal came (false).
+    bool wait_for_input(int fd) const {
+        pollfd wanted = {fd, POLLIN, 0};
+        for (;;) {
+            if (caught_signal != 0) return false;
+            if (::ppoll(&wanted, 1, nullptr, &previous_mask_) >= 0) return true;
+            if (errno != EINTR) return true;  // the read that follows reports it
+        }
+    }
+
+  private:
+    struct sigaction previous_[watched_count];
+    sigset_t previous_mask_;
+};
+
+// Acts on a caught signal once the terminal is as it was and the handlers
+// are gone: the default action ends the tool or stops it. A stopped tool
+// comes back here when resumed.
+void deliver(int signal_number) {
+    std::raise(signal_number);
+}
+
+// A line typed with echo off, until its LF; false when a watched signal came
+// first.
+bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, std::error_code& error) {
+    line.clear();
+    for (;;) {
+        if (!watch.wait_for_input(fd)) return false;
+        char c;
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = last_error();
+            return true;
+        }
+        if (n == 0) {
+            if (line.empty()) error = InputError::nothing_entered;
+            return true;
+        }
+        if (c == '\n') return true;
+        if (line.size() == longest_raw_line) {
+            error = InputError::line_too_long;
+            return true;
+        }
+        line.push_back(c);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (!isatty(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(fd));
+}
+
+std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
+    error.clear();
+    if (!isatty(fd)) return nullptr;
+    // The descriptor may be open for reading only; the prompt needs writing.
+    char name[256];
+    if (const int failed = ttyname_r(fd, name, sizeof name); failed != 0) {
+        error = {failed, std::generic_category()};
+        return nullptr;
+    }
+    const int own = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (own < 0) {
+        error = last_error();
+        return nullptr;
+    }
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(own));
+}
+
+TerminalPrompt::TerminalPrompt(int fd) : fd_(fd) {}
+
+TerminalPrompt::~TerminalPrompt() {
+    ::close(fd_);
+}
+
+void TerminalPrompt::say(std::string_view text) {
+    (void)write_all(fd_, text);
+}
+
+std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+    for (;;) {
+        int signal_number = 0;
+        std::error_code error;
+        {
+            termios saved;
+            if (tcgetattr(fd_, &saved) != 0) return InputError::echo_stays_on;
+            const SignalWatch watch;
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
+            quiet.c_lflag |= ECHONL;
+            termios now;
+            // Never read a secret unless echo is known to be off.
+            if (tcsetattr(fd_, TCSAFLUSH, &quiet) != 0 || tcgetattr(fd_, &now) != 0 ||
+                (now.c_lflag & ECHO) != 0) {
+                tcsetattr(fd_, TCSAFLUSH, &saved);
+                return InputError::echo_stays_on;
+            }
+            (void)write_all(fd_, prompt);
+            const bool read = read_hidden_line(fd_, watch, answer, error);
+            tcsetattr(fd_, TCSAFLUSH, &saved);
+            signal_number = read ? 0 : caught_signal;
+        }
+        if (signal_number != 0) {
+            (void)write_all(fd_, "\n");
+            deliver(signal_number);
+            continue;  // resumed after a stop: ask again
+        }
+        if (error == InputError::nothing_entered) (void)write_all(fd_, "\n");
+        if (error) {
+            answer.clear();
+            return error;
+        }
+        return finish_first_line(answer);
+    }
+}
+
+}  // namespace sipcrypt::cli

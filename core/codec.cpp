@@ -1,0 +1,52 @@
+#include "codec.h"
+
+#include "text_rules.h"
+
+namespace sipcrypt {
+
+std::unique_ptr<Codec> Codec::open(std::string_view encoding_name, EncodingRefusal* why) {
+    auto encoding = TextEncoding::open(encoding_name, why);
+    if (!encoding) return nullptr;
+    return std::make_unique<Codec>(std::move(encoding));
+}
+
+Codec::Codec(std::unique_ptr<TextEncoding> encoding) : encoding_(std::move(encoding)) {}
+
+Outcome Codec::set_password(std::string_view utf8) {
+    cipher_.reset();
+    cut_short_ = false;
+    Outcome status = check_password_text(utf8);
+    if (status.ok()) status = encoding_->from_utf8(utf8, bytes_);
+    if (!status.ok()) return status;
+    cipher_.emplace(std::string_view(bytes_.data(), bytes_.size()));
+    cut_short_ = bytes_.size() > password_key_length;
+    secure_wipe(bytes_.data(), bytes_.size());
+    return ParameterStatus::done;
+}
+
+Outcome Codec::encrypt(std::string_view text, std::string& encrypted) {
+    if (!cipher_) return ParameterStatus::empty_password;
+    Outcome status = check_value_text(text);
+    if (status.ok()) status = encoding_->from_utf8(text, bytes_);
+    if (status.ok()) status = cipher_->encrypt({bytes_.data(), bytes_.size()}, encrypted);
+    secure_wipe(bytes_.data(), bytes_.size());
+    return status;
+}
+
+Outcome Codec::check(std::string_view text) {
+    Outcome status = check_value_text(text);
+    if (status.ok()) status = encoding_->from_utf8(text, bytes_);
+    if (status.ok()) status = check_value({bytes_.data(), bytes_.size()});
+    secure_wipe(bytes_.data(), bytes_.size());
+    return status;
+}
+
+Outcome Codec::decrypt(std::string_view encrypted, SecretBytes& text) {
+    if (!cipher_) return ParameterStatus::empty_password;
+    Outcome status = cipher_->decrypt(encrypted, bytes_);
+    if (status.ok()) status = encoding_->to_utf8({bytes_.data(), bytes_.size()}, text);
+    secure_wipe(bytes_.data(), bytes_.size());
+    return status;
+}
+
+}  // namespace sipcrypt

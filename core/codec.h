@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cipher/secret_memory.h"
+#include "outcome.h"
+#include "parameter_encryption.h"
+#include "text_encoding.h"
+
+namespace sipcrypt {
+
+// Text to encrypted text and back, the one way every front end does it: it
+// owns the encoding and the cipher keyed for one password. A value's text
+// is one line of UTF-8; it becomes bytes in the encoding, exactly or not at
+// all, and those bytes the encrypted text of the format.
+class Codec {
+  public:
+    // Null, with `why` (if given) set, when the encoding cannot be used.
+    static std::unique_ptr<Codec> open(std::string_view encoding_name,
+                                       EncodingRefusal* why = nullptr);
+    explicit Codec(std::unique_ptr<TextEncoding> encoding);
+
+    const std::string& encoding_name() const noexcept { return encoding_->name(); }
+
+    // Keys the cipher with the password's text, replacing any earlier key:
+    // done, or why the password cannot be used (empty, a zero byte, a line
+    // break, a character the encoding cannot hold), and then no key at all.
+    Outcome set_password(std::string_view utf8);
+    // The password has more bytes than the key uses.
+    bool password_cut_short() const noexcept { return cut_short_; }
+
+    // On any status but done, the output is left exactly as it was. Until a
+    // password is set, both answer empty_password.
+    Outcome encrypt(std::string_view text, std::string& encrypted);
+    // Whether a value's text could be encrypted, whatever the password.
+    Outcome check(std::string_view text);
+    Outcome decrypt(std::string_view encrypted, SecretBytes& text);
+
+  private:
+    std::unique_ptr<TextEncoding> encoding_;
+    std::optional<ParameterCipher> cipher_;
+    bool cut_short_ = false;
+    SecretBytes bytes_;  // a value in the encoding, between the two steps
+};
+
+}  // namespace sipcrypt

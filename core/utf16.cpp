@@ -1,0 +1,66 @@
+#include "utf16.h"
+
+#include "cipher/secret_memory.h"
+#include "text_encoding.h"
+
+namespace sipcrypt {
+
+bool utf16_to_utf8(std::u16string_view text, std::string& out) {
+    std::string utf8;
+    utf8.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                              text[i + 1] <= 0xDFFF;
+            if (!pair) {
+                wipe_string(utf8);
+                return false;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | c >> 6);
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | c >> 12);
+            utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | c >> 18);
+            utf8 += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    wipe_string(out);
+    out.swap(utf8);
+    return true;
+}
+
+bool utf8_to_utf16(std::string_view text, std::u16string& out) {
+    if (!is_valid_utf8(text)) return false;
+    std::u16string utf16;
+    utf16.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = s[i];
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (s[i + k] & 0x3F);
+        i += length;
+        if (c < 0x10000) {
+            utf16 += static_cast<char16_t>(c);
+        } else {
+            utf16 += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            utf16 += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    wipe_string(out);
+    out.swap(utf16);
+    return true;
+}
+
+}  // namespace sipcrypt

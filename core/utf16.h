@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sipcrypt {
+
+// UTF-16, as the dialog's boxes hold text on every toolkit and as Windows
+// passes arguments, to UTF-8 and back. False, with `out` as it was, for a
+// lone surrogate, which UTF-8 cannot carry: it would become a stand-in.
+bool utf16_to_utf8(std::u16string_view text, std::string& out);
+bool utf8_to_utf16(std::string_view text, std::u16string& out);
+
+}  // namespace sipcrypt
