@@ -8,15 +8,15 @@
 #include "core/text_rules.h"
 #include "diagnostics.h"
 #include "io.h"
-#include "value_stream.h"
 
 namespace sipcrypt::cli {
 
 DecryptCommand::DecryptCommand(CLI::App& tool)
-    : CipherCommand(tool, "decrypt", "decrypt texts back to their values",
-                    PasswordInput::Confirm::no) {
-    command().add_option("TEXT", texts_,
-                         "encrypted texts; without any, each line of standard input is one");
+    : ValueCommand(tool, "decrypt", "decrypt texts back to their values",
+                   PasswordInput::Confirm::no, "TEXT",
+                   "encrypted texts; without any, each line of standard input is one",
+                   Outcome::over_limit(ParameterStatus::text_too_long, max_text_length)),
+      to_terminal_(is_terminal(standard_output)) {
     command().footer(
         "Each text gives one line with its value, shown as UTF-8. A text that is not\n"
         "Base64 of whole 8-byte blocks, or whose fill does not decrypt to zeros (wrong\n"
@@ -67,28 +67,21 @@ bool escape_controls(std::string& text) {
 
 }  // namespace
 
-int DecryptCommand::step(Codec& codec) {
-    SecretBytes value;
-    OutputSink output(standard_output);
-    const bool to_terminal = is_terminal(standard_output);
-    bool escaped = false;
-    const int status = transform_values(
-        texts_, output, Outcome::over_limit(ParameterStatus::text_too_long, max_text_length),
-        [&](std::string_view text, std::string& result) -> Outcome {
-            if (const Outcome step = codec.decrypt(text, value); !step.ok()) return step;
-            // One line of output cannot carry a line break.
-            const std::string_view shown(value.data(), value.size());
-            if (const Outcome one_line = check_value_text(shown); !one_line.ok()) return one_line;
-            result.assign(shown);
-            if (to_terminal && escape_controls(result)) escaped = true;
-            return ParameterStatus::done;
-        });
-    if (escaped) {
-        warn(
-            "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
-            "\\\\); send the output to a file or a pipe for their bytes");
-    }
-    return status;
+Outcome DecryptCommand::transform(Codec& codec, std::string_view text, std::string& shown) {
+    if (const Outcome step = codec.decrypt(text, value_); !step.ok()) return step;
+    // One line of output cannot carry a line break.
+    const std::string_view value(value_.data(), value_.size());
+    if (const Outcome one_line = check_value_text(value); !one_line.ok()) return one_line;
+    shown.assign(value);
+    if (to_terminal_ && escape_controls(shown)) escaped_ = true;
+    return ParameterStatus::done;
+}
+
+void DecryptCommand::finish() {
+    if (!escaped_) return;
+    warn(
+        "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
+        "\\\\); send the output to a file or a pipe for their bytes");
 }
 
 }  // namespace sipcrypt::cli

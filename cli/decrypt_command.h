@@ -1,22 +1,22 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "cipher_command.h"
+#include "value_stream.h"
 
 namespace sipcrypt::cli {
 
 // sipcrypt decrypt: each encrypted text, or each line of standard input,
 // becomes the value it holds: the checker for texts already in use.
-class DecryptCommand : public CipherCommand {
+class DecryptCommand : public ValueCommand {
   public:
     explicit DecryptCommand(CLI::App& tool);
 
   private:
-    int step(Codec& codec) override;
+    Outcome transform(Codec& codec, std::string_view text, std::string& shown) override;
+    void finish() override;
 
-    std::vector<std::string> texts_;
+    SecretBytes value_;
+    bool to_terminal_ = false;
+    bool escaped_ = false;
 };
 
 }  // namespace sipcrypt::cli

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "cipher_command.h"
+#include "value_stream.h"
 
 namespace sipcrypt::cli {
 
 // sipcrypt encrypt: each value, or each line of standard input, becomes one
 // encrypted text.
-class EncryptCommand : public CipherCommand {
+class EncryptCommand : public ValueCommand {
   public:
     explicit EncryptCommand(CLI::App& tool);
 
   private:
-    int step(Codec& codec) override;
-
-    std::vector<std::string> values_;
+    Outcome transform(Codec& codec, std::string_view value, std::string& text) override;
 };
 
 }  // namespace sipcrypt::cli

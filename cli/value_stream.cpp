@@ -1,5 +1,7 @@
 #include "value_stream.h"
 
+#include <CLI/CLI.hpp>
+
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "input_error.h"
@@ -58,6 +60,23 @@ int transform_values(std::vector<std::string>& arguments, OutputSink& output,
         return exit_refused;
     }
     return refused ? exit_refused : exit_done;
+}
+
+ValueCommand::ValueCommand(CLI::App& tool, const std::string& name, const std::string& description,
+                           PasswordInput::Confirm confirm, const std::string& values,
+                           const std::string& values_description, const Outcome& too_long)
+    : CipherCommand(tool, name, description, confirm), too_long_(too_long) {
+    command().add_option(values, values_, values_description);
+}
+
+int ValueCommand::step(Codec& codec) {
+    OutputSink output(standard_output);
+    const int status = transform_values(values_, output, too_long_,
+                                        [&](std::string_view input, std::string& result) {
+                                            return transform(codec, input, result);
+                                        });
+    finish();
+    return status;
 }
 
 }  // namespace sipcrypt::cli

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cipher_command.h"
 #include "core/outcome.h"
 #include "output_sink.h"
 
@@ -20,5 +21,25 @@ using ValueTransform = std::function<Outcome(std::string_view input, std::string
 // once used. Returns the exit status.
 int transform_values(std::vector<std::string>& arguments, OutputSink& output,
                      const Outcome& too_long, const ValueTransform& transform);
+
+// A command that turns each argument, or each line of standard input, into
+// one line of standard output.
+class ValueCommand : public CipherCommand {
+  protected:
+    // `values` names the arguments and says what they are, for the help.
+    ValueCommand(CLI::App& tool, const std::string& name, const std::string& description,
+                 PasswordInput::Confirm confirm, const std::string& values,
+                 const std::string& values_description, const Outcome& too_long);
+
+  private:
+    int step(Codec& codec) final;
+    // One input to its output line.
+    virtual Outcome transform(Codec& codec, std::string_view input, std::string& output) = 0;
+    // After the last line, what is left to say.
+    virtual void finish() {}
+
+    std::vector<std::string> values_;
+    Outcome too_long_;
+};
 
 }  // namespace sipcrypt::cli
