@@ -1,6 +1,7 @@
 #include "blowfish_cipher.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "blowfish_tables.h"

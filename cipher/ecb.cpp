@@ -1,4 +1,5 @@
 #include "ecb.h"
+#include "blowfish_cipher.h"
 
 #include <cstring>
 

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <atomic>
+#include <new>
 
 namespace sipcrypt {
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
 #include <string>
 #include <vector>
 

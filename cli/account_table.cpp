@@ -1,9 +1,15 @@
 #include "account_table.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "cipher/secret_memory.h"
+#include "core/outcome.h"
+#include "csv_reader.h"
 #include "diagnostics.h"
+#include "output_sink.h"
 
 namespace sipcrypt::cli {
 

@@ -1,8 +1,10 @@
 #include "accounts_command.h"
 
 #include <CLI/CLI.hpp>
+#include <system_error>
 
 #include "account_table.h"
+#include "cipher_command.h"
 #include "csv_reader.h"
 #include "diagnostics.h"
 #include "exit_status.h"

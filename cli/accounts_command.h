@@ -3,6 +3,8 @@
 #include <string>
 
 #include "cipher_command.h"
+#include "core/codec.h"
+#include "password_input.h"
 
 namespace sipcrypt::cli {
 

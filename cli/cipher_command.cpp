@@ -1,11 +1,19 @@
 #include "cipher_command.h"
 
 #include <CLI/CLI.hpp>
+#include <memory>
+#include <string_view>
+#include <system_error>
 
+#include "cipher/secret_memory.h"
+#include "core/converter.h"
 #include "core/limits.h"
+#include "core/outcome.h"
+#include "core/text_encoding.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "input_error.h"
+#include "password_input.h"
 
 namespace sipcrypt::cli {
 

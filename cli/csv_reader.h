@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 namespace sipcrypt::cli {

@@ -3,11 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/limits.h"
 #include "core/text_rules.h"
 #include "diagnostics.h"
 #include "io.h"
+#include "value_stream.h"
 
 namespace sipcrypt::cli {
 

@@ -1,5 +1,12 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
+#include "cipher/secret_memory.h"
+#include "core/codec.h"
+#include "core/outcome.h"
+#include "password_input.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "core/limits.h"
+#include "value_stream.h"
 
 namespace sipcrypt::cli {
 

@@ -1,5 +1,11 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
+#include "core/codec.h"
+#include "core/outcome.h"
+#include "password_input.h"
 #include "value_stream.h"
 
 namespace sipcrypt::cli {

@@ -5,6 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <system_error>
 
 #include "cipher/secret_memory.h"
 #include "io.h"

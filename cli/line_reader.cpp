@@ -1,6 +1,7 @@
 #include "line_reader.h"
 
 #include <cstring>
+#include <vector>
 
 #include "input_error.h"
 #include "io.h"

@@ -1,3 +1,6 @@
+#include <cstddef>
+#include <vector>
+
 #include "output_sink.h"
 
 #include "io.h"

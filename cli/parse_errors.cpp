@@ -1,6 +1,8 @@
 #include "parse_errors.h"
 
 #include <CLI/CLI.hpp>
+#include <functional>
+#include <string_view>
 
 namespace sipcrypt::cli {
 

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "input_error.h"
 #include "io.h"

@@ -6,7 +6,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
+#include <iterator>
+#include <memory>
+#include <string_view>
+#include <system_error>
 
+#include "cipher/secret_memory.h"
 #include "input_error.h"
 #include "io.h"
 #include "line_reader.h"

@@ -1,12 +1,18 @@
 #include "value_stream.h"
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
+#include <optional>
+#include <system_error>
 
+#include "cipher/secret_memory.h"
+#include "cipher_command.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "input_error.h"
 #include "io.h"
 #include "line_reader.h"
+#include "output_sink.h"
 
 namespace sipcrypt::cli {
 

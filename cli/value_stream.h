@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "cipher_command.h"
+#include "core/codec.h"
 #include "core/outcome.h"
 #include "output_sink.h"
+#include "password_input.h"
 
 namespace sipcrypt::cli {
 

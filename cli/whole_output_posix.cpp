@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "io.h"

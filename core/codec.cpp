@@ -1,5 +1,11 @@
+#include <utility>
+
 #include "codec.h"
 
+#include "limits.h"
+#include "outcome.h"
+#include "parameter_encryption.h"
+#include "text_encoding.h"
 #include "text_rules.h"
 
 namespace sipcrypt {

@@ -2,7 +2,13 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
 
+#include "cipher/secret_memory.h"
 #include "converter.h"
 
 namespace sipcrypt {

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "cipher/base64.h"
 #include "cipher/ecb.h"
+#include "limits.h"
+#include "outcome.h"
 
 namespace sipcrypt {
 

@@ -5,7 +5,6 @@
 
 #include "cipher/blowfish_cipher.h"
 #include "cipher/secret_memory.h"
-#include "limits.h"
 #include "outcome.h"
 
 namespace sipcrypt {

@@ -1,7 +1,11 @@
 #include "text_encoding.h"
+#include "converter.h"
+#include "outcome.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace sipcrypt {
 

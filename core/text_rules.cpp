@@ -1,4 +1,5 @@
 #include "text_rules.h"
+#include "outcome.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,5 @@
+#include <cstddef>
+
 #include "utf16.h"
 
 #include "cipher/secret_memory.h"

@@ -1,4 +1,5 @@
 #include "dialog_units.h"
+#include "dialog_template.h"
 
 namespace sipcrypt::gui {
 

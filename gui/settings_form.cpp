@@ -1,8 +1,12 @@
+#include <cstddef>
+
 #include "settings_form.h"
 
 #include "cipher/secret_memory.h"
 #include "core/limits.h"
+#include "core/outcome.h"
 #include "core/utf16.h"
+#include "fields.h"
 
 namespace sipcrypt::gui {
 

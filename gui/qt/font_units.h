@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QRect>
 
+#include "gui/dialog_template.h"
 #include "gui/dialog_units.h"
 
 namespace sipcrypt::gui::qt {

@@ -3,10 +3,13 @@
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "core/codec.h"
 #include "core/converter.h"
+#include "core/text_encoding.h"
 #include "settings_app.h"
 
 namespace {

@@ -10,12 +10,17 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cipher/secret_memory.h"
 #include "font_units.h"
 #include "gui/dialog_template.h"
+#include "gui/dialog_units.h"
 #include "gui/settings_form.h"
 #include "single_line_validator.h"
 

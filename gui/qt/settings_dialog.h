@@ -3,7 +3,9 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <cstddef>
 #include <functional>
+#include <utility>
 
 #include "gui/fields.h"
 

@@ -5,6 +5,10 @@
 #include <random>
 #include <string>
 
+#include "cipher/base64.h"
+#include "cipher/ecb.h"
+#include "core/limits.h"
+
 namespace sipcrypt {
 namespace {
 
