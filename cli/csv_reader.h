@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "line_reader.h"
+
 namespace sipcrypt::cli {
 
 // One CSV record: its fields, and how its line ended.
@@ -42,7 +44,7 @@ struct CsvPlace {
 // Calls `on_record` for each record, in order. Returns an empty error_code at
 // the end of well-formed input; else a CsvError, with `place` saying where,
 // or the system's error from reading.
-inline constexpr std::size_t max_field_length = 64 * 1024;
+inline constexpr std::size_t max_field_length = LineReader::max_line_length;
 std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record,
                          CsvPlace& place);
 
