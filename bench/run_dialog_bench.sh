@@ -16,7 +16,7 @@ trap 'rm -f "$picture"' EXIT
 times=()
 for _ in $(seq 11); do
   start=$(date +%s%N)
-  build-bench/app/dialog_screenshot "$picture" 2>/dev/null
+  build-bench/gui/qt/dialog_screenshot "$picture" 2>/dev/null
   end=$(date +%s%N)
   times+=($(( (end - start) / 1000000 )))
 done

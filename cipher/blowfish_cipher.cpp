@@ -199,6 +199,7 @@ bool BlowfishCipher::decrypt_block(std::uint32_t& left, std::uint32_t& right) co
 bool BlowfishCipher::encrypt_blocks(std::span<const std::uint8_t> in,
                                     std::span<std::uint8_t> out) const noexcept {
     if (!keyed_ || in.size() != out.size() || in.size() % block_size != 0) return false;
+    if (in.empty()) return true;
     crypt_whole_blocks<false>(*tables_, in.data(), out.data(), in.size());
     wipe_stack_below();
     return true;
@@ -207,6 +208,7 @@ bool BlowfishCipher::encrypt_blocks(std::span<const std::uint8_t> in,
 bool BlowfishCipher::decrypt_blocks(std::span<const std::uint8_t> in,
                                     std::span<std::uint8_t> out) const noexcept {
     if (!keyed_ || in.size() != out.size() || in.size() % block_size != 0) return false;
+    if (in.empty()) return true;
     crypt_whole_blocks<true>(*tables_, in.data(), out.data(), in.size());
     wipe_stack_below();
     return true;

@@ -16,7 +16,7 @@ std::size_t ecb_encrypt(const BlowfishCipher& cipher, std::span<const std::uint8
     const std::size_t n = padded_length(in.size());
     if (n == 0 || out.size() < n || !cipher.is_keyed()) return 0;
     const std::size_t whole = in.size() / group * group;
-    (void)cipher.encrypt_blocks(in.first(whole), out.first(whole));
+    if (whole != 0) (void)cipher.encrypt_blocks(in.first(whole), out.first(whole));
     const std::size_t rest = in.size() - whole;
     if (rest != 0) {
         std::uint8_t tail[group] = {};
