@@ -2,6 +2,8 @@
 // or the same refusal comes from both the one-off and the keyed-once paths.
 #include <string>
 
+#include "cipher/base64.h"
+#include "cipher/ecb.h"
 #include "core/parameter_encryption.h"
 #include "fuzz_input.h"
 
