@@ -1,8 +1,7 @@
 #include "secret_memory.h"
 
-#include <string.h>
-
 #include <atomic>
+#include <cstring>
 #include <new>
 
 namespace sipcrypt {
@@ -12,9 +11,11 @@ std::atomic<SecretReleaseObserver> release_observer{nullptr};
 }  // namespace
 
 void secure_wipe(void* data, std::size_t size) noexcept {
-    if (data != nullptr && size != 0) {
-        explicit_bzero(data, size);
-    }
+    if (data == nullptr || size == 0) return;
+    std::memset(data, 0, size);
+    // The compiler must assume the zeros are read, so it cannot drop them as
+    // stores to memory that is about to die. Works on every platform.
+    asm volatile("" : : "r"(data) : "memory");
 }
 
 // Deeper than the cipher's loops reach, with room to spare.

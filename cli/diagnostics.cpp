@@ -1,8 +1,8 @@
 #include "diagnostics.h"
 
-#include <cstdio>
 #include <string>
 
+#include "io.h"
 namespace sipcrypt::cli {
 
 void report(std::string_view where, std::string_view what) {
@@ -13,7 +13,8 @@ void report(std::string_view where, std::string_view what) {
     }
     message += what;
     message += '\n';
-    std::fwrite(message.data(), 1, message.size(), stderr);
+    // Nowhere left to report a failure to report.
+    (void)write_all(standard_error, message);
 }
 
 void warn(std::string_view what) {

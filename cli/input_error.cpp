@@ -29,6 +29,9 @@ class InputCategory : public std::error_category {
                 return "no password entered";
             case InputError::passwords_differ:
                 return "the two passwords differ; nothing was encrypted";
+            case InputError::no_descriptors_here:
+                return "Windows passes no file descriptors to programs: use --password-file "
+                       "FILE or --password-env NAME";
             case InputError::echo_stays_on:
                 return std::string(
                            "echo cannot be turned off, so the password is not asked "
@@ -51,7 +54,9 @@ std::error_code make_error_code(InputError error) noexcept {
 }
 
 int exit_status_for(const std::error_code& error) noexcept {
-    return error == InputError::no_terminal ? exit_usage : exit_refused;
+    return error == InputError::no_terminal || error == InputError::no_descriptors_here
+               ? exit_usage
+               : exit_refused;
 }
 
 }  // namespace sipcrypt::cli

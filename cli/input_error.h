@@ -8,12 +8,13 @@ namespace sipcrypt::cli {
 // Why a password could not be read, where the system itself found nothing
 // wrong; reported like the system's own errors.
 enum class InputError {
-    line_too_long = 1,  // the first line is longer than any line is read
-    variable_not_set,   // --password-env names no variable
-    no_terminal,        // no password source given and no terminal to ask on
-    nothing_entered,    // end of input at the prompt
-    passwords_differ,   // the two typed passwords differ
-    echo_stays_on,      // the terminal would show what is typed
+    line_too_long = 1,    // the first line is longer than any line is read
+    variable_not_set,     // --password-env names no variable
+    no_terminal,          // no password source given and no terminal to ask on
+    nothing_entered,      // end of input at the prompt
+    passwords_differ,     // the two typed passwords differ
+    echo_stays_on,        // the terminal would show what is typed
+    no_descriptors_here,  // --password-fd where the system passes no descriptors
 };
 const std::error_category& input_category() noexcept;
 std::error_code make_error_code(InputError error) noexcept;

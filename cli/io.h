@@ -13,6 +13,7 @@ namespace sipcrypt::cli {
 
 inline constexpr int standard_input = 0;
 inline constexpr int standard_output = 1;
+inline constexpr int standard_error = 2;
 
 // Reads what is there, up to `size` bytes: at least one byte, or none (got
 // is 0) at the end of input. Goes on after a signal, and waits when the
@@ -35,5 +36,9 @@ void hold_closed_standard_descriptors();
 // Clears the arguments from the process's argument list, where other users
 // can read them, once the tool has its own copies.
 void hide_arguments(int argc, char** argv);
+
+// Whether a password can come from a descriptor that the caller opened
+// (--password-fd): on POSIX systems, not on Windows.
+bool password_descriptors_work();
 
 }  // namespace sipcrypt::cli

@@ -78,6 +78,7 @@ std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
     }
     if (fd_option_->count() > 0) {
         where = "--password-fd " + std::to_string(fd_);
+        if (!password_descriptors_work()) return InputError::no_descriptors_here;
         return read_from(fd_, password, confirm);
     }
     if (env_option_->count() > 0) {

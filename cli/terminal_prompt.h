@@ -34,9 +34,11 @@ class TerminalPrompt {
     // A line on the terminal, for telling the user something while asking.
     void say(std::string_view text);
 
+    struct Device;  // the platform's own
+
   private:
-    explicit TerminalPrompt(int fd);
-    int fd_;
+    explicit TerminalPrompt(std::unique_ptr<Device> device);
+    std::unique_ptr<Device> device_;
 };
 
 }  // namespace sipcrypt::cli

@@ -118,6 +118,11 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, std::
 
 }  // namespace
 
+struct TerminalPrompt::Device {
+    int fd;
+    ~Device() { ::close(fd); }
+};
+
 std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -125,7 +130,7 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(fd));
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(std::make_unique<Device>(fd)));
 }
 
 std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
@@ -142,48 +147,47 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& erro
         error = last_error();
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(own));
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(std::make_unique<Device>(own)));
 }
 
-TerminalPrompt::TerminalPrompt(int fd) : fd_(fd) {}
+TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
 
-TerminalPrompt::~TerminalPrompt() {
-    ::close(fd_);
-}
+TerminalPrompt::~TerminalPrompt() = default;
 
 void TerminalPrompt::say(std::string_view text) {
-    (void)write_all(fd_, text);
+    (void)write_all(device_->fd, text);
 }
 
 std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+    const int fd = device_->fd;
     for (;;) {
         int signal_number = 0;
         std::error_code error;
         {
             termios saved;
-            if (tcgetattr(fd_, &saved) != 0) return InputError::echo_stays_on;
+            if (tcgetattr(fd, &saved) != 0) return InputError::echo_stays_on;
             const SignalWatch watch;
             termios quiet = saved;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
             quiet.c_lflag |= ECHONL;
             termios now;
             // Never read a secret unless echo is known to be off.
-            if (tcsetattr(fd_, TCSAFLUSH, &quiet) != 0 || tcgetattr(fd_, &now) != 0 ||
+            if (tcsetattr(fd, TCSAFLUSH, &quiet) != 0 || tcgetattr(fd, &now) != 0 ||
                 (now.c_lflag & ECHO) != 0) {
-                tcsetattr(fd_, TCSAFLUSH, &saved);
+                tcsetattr(fd, TCSAFLUSH, &saved);
                 return InputError::echo_stays_on;
             }
-            (void)write_all(fd_, prompt);
-            const bool read = read_hidden_line(fd_, watch, answer, error);
-            tcsetattr(fd_, TCSAFLUSH, &saved);
+            (void)write_all(fd, prompt);
+            const bool read = read_hidden_line(fd, watch, answer, error);
+            tcsetattr(fd, TCSAFLUSH, &saved);
             signal_number = read ? 0 : caught_signal;
         }
         if (signal_number != 0) {
-            (void)write_all(fd_, "\n");
+            (void)write_all(fd, "\n");
             deliver(signal_number);
             continue;  // resumed after a stop: ask again
         }
-        if (error == InputError::nothing_entered) (void)write_all(fd_, "\n");
+        if (error == InputError::nothing_entered) (void)write_all(fd, "\n");
         if (error) {
             answer.clear();
             return error;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -28,7 +27,7 @@ class WholeOutput {
 
     // The descriptor to write to, when error() is empty; else error() and
     // failure() say why the output could not be opened.
-    int fd() const noexcept { return fd_; }
+    int fd() const noexcept;
 
     // Delivers the output: an empty error_code, or else why not, with
     // failure() saying what failed.
@@ -37,33 +36,14 @@ class WholeOutput {
     // Where the output goes ("standard output" or the path), and where its
     // bytes are written until commit(), for messages.
     std::string destination() const;
-    const std::string& written_to() const noexcept { return written_to_; }
-    const std::string& failure() const noexcept { return failure_; }
-    const std::error_code& error() const noexcept { return error_; }
+    const std::string& written_to() const noexcept;
+    const std::string& failure() const noexcept;
+    const std::error_code& error() const noexcept;
+
+    struct State;  // the platform's own
 
   private:
-    enum class Delivery { rename_into_place, copy_in };
-
-    bool fail(std::string what, std::error_code error);
-    bool open_beside(const std::string& target);
-    bool open_anonymous();
-    std::error_code copy_in();
-    std::error_code rename_into_place();
-
-    std::string path_;
-    std::string target_;  // the file that gets the output, symbolic links followed
-    Delivery delivery_ = Delivery::copy_in;
-    int fd_ = -1;         // the temporary file
-    int target_fd_ = -1;  // copy_in: the destination, opened up front
-    bool target_is_regular_ = false;
-    bool target_existed_ = false;
-    mode_t mode_ = 0600;
-    uid_t owner_ = 0;
-    gid_t group_ = 0;
-    std::string named_temporary_;  // only when the system has no unnamed files
-    std::string written_to_;
-    std::string failure_;
-    std::error_code error_;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace sipcrypt::cli

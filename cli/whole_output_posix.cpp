@@ -1,5 +1,4 @@
-#include "whole_output.h"
-
+// Output that appears whole, on POSIX systems.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "io.h"
+#include "whole_output.h"
 
 namespace sipcrypt::cli {
 
@@ -99,7 +99,39 @@ std::string temporary_directory() {
 
 }  // namespace
 
-WholeOutput::WholeOutput(std::string path) : path_(std::move(path)) {
+struct WholeOutput::State {
+    explicit State(std::string path);
+    ~State();
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
+    enum class Delivery { rename_into_place, copy_in };
+
+    bool fail(std::string what, std::error_code error);
+    bool open_beside(const std::string& target);
+    bool open_anonymous();
+    std::error_code commit();
+    std::error_code copy_in();
+    std::error_code rename_into_place();
+    std::string destination() const;
+
+    std::string path_;
+    std::string target_;  // the file that gets the output, symbolic links followed
+    Delivery delivery_ = Delivery::copy_in;
+    int fd_ = -1;         // the temporary file
+    int target_fd_ = -1;  // copy_in: the destination, opened up front
+    bool target_is_regular_ = false;
+    bool target_existed_ = false;
+    mode_t mode_ = 0600;
+    uid_t owner_ = 0;
+    gid_t group_ = 0;
+    std::string named_temporary_;  // only when the system has no unnamed files
+    std::string written_to_;
+    std::string failure_;
+    std::error_code error_;
+};
+
+WholeOutput::State::State(std::string path) : path_(std::move(path)) {
     if (path_.empty() || path_ == "-") {
         target_fd_ = STDOUT_FILENO;
         open_anonymous();
@@ -141,7 +173,7 @@ WholeOutput::WholeOutput(std::string path) : path_(std::move(path)) {
     open_anonymous();
 }
 
-WholeOutput::~WholeOutput() {
+WholeOutput::State::~State() {
     if (fd_ >= 0) ::close(fd_);
     if (target_fd_ > STDERR_FILENO) ::close(target_fd_);
     if (!named_temporary_.empty()) {
@@ -150,11 +182,11 @@ WholeOutput::~WholeOutput() {
     }
 }
 
-std::string WholeOutput::destination() const {
+std::string WholeOutput::State::destination() const {
     return target_fd_ == STDOUT_FILENO ? "standard output" : path_;
 }
 
-bool WholeOutput::fail(std::string what, std::error_code error) {
+bool WholeOutput::State::fail(std::string what, std::error_code error) {
     failure_ = std::move(what);
     error_ = error;
     if (fd_ >= 0) ::close(fd_);
@@ -165,7 +197,7 @@ bool WholeOutput::fail(std::string what, std::error_code error) {
 // An unnamed file in the target's folder, which commit() names; or, where
 // the file system has no unnamed files, a named one that is removed on
 // failure and on the signals that end the tool.
-bool WholeOutput::open_beside(const std::string& target) {
+bool WholeOutput::State::open_beside(const std::string& target) {
     const std::string folder = directory_of(target);
     written_to_ = path_;
     fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
@@ -179,7 +211,7 @@ bool WholeOutput::open_beside(const std::string& target) {
     return true;
 }
 
-bool WholeOutput::open_anonymous() {
+bool WholeOutput::State::open_anonymous() {
     const char* tmpdir = std::getenv("TMPDIR");
     const bool from_environment = tmpdir != nullptr && *tmpdir != '\0';
     const std::string folder = temporary_directory();
@@ -198,7 +230,7 @@ bool WholeOutput::open_anonymous() {
     return true;
 }
 
-std::error_code WholeOutput::commit() {
+std::error_code WholeOutput::State::commit() {
     if (fd_ < 0) return error_;
     const std::error_code result =
         delivery_ == Delivery::rename_into_place ? rename_into_place() : copy_in();
@@ -206,7 +238,7 @@ std::error_code WholeOutput::commit() {
     return result;
 }
 
-std::error_code WholeOutput::rename_into_place() {
+std::error_code WholeOutput::State::rename_into_place() {
     failure_ = "cannot write";
     // The mode and owner first: the file must never show with wider rights.
     if (target_existed_) {
@@ -242,7 +274,7 @@ std::error_code WholeOutput::rename_into_place() {
     return {};
 }
 
-std::error_code WholeOutput::copy_in() {
+std::error_code WholeOutput::State::copy_in() {
     failure_ = "cannot read the temporary file back";
     const off_t size = ::lseek(fd_, 0, SEEK_END);
     if (size < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return last_error();
@@ -267,6 +299,27 @@ std::error_code WholeOutput::copy_in() {
         if (::ftruncate(target_fd_, size) != 0 || ::fsync(target_fd_) != 0) return last_error();
     }
     return {};
+}
+
+WholeOutput::WholeOutput(std::string path) : state_(std::make_unique<State>(std::move(path))) {}
+WholeOutput::~WholeOutput() = default;
+int WholeOutput::fd() const noexcept {
+    return state_->fd_;
+}
+std::error_code WholeOutput::commit() {
+    return state_->commit();
+}
+std::string WholeOutput::destination() const {
+    return state_->destination();
+}
+const std::string& WholeOutput::written_to() const noexcept {
+    return state_->written_to_;
+}
+const std::string& WholeOutput::failure() const noexcept {
+    return state_->failure_;
+}
+const std::error_code& WholeOutput::error() const noexcept {
+    return state_->error_;
 }
 
 }  // namespace sipcrypt::cli

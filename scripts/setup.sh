@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that sipcrypt's build and tests need.
 # Quick and quiet when everything is already there; safe to run again.
-#   scripts/setup.sh           build, test and run everything
+#   scripts/setup.sh           build, test and run everything on Linux
 #   scripts/setup.sh --bench   also what the benchmarks compare against
 #   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
+#   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb,
+#                              and Debian's source packages (for libcsv)
 set -euo pipefail
 
 packages=(
@@ -13,10 +15,35 @@ packages=(
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
+sources=no
 case "${1:-}" in
   --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  --windows)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool dpkg-dev)
+    sources=yes
+    ;;
 esac
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null; then
+  as_root=(sudo)
+else
+  as_root=(false)
+fi
+
+# Source packages, for building libcsv with the cross compiler.
+source_list=/etc/apt/sources.list.d/sipcrypt-deb-src.sources
+updated=no
+if [[ "$sources" == yes && ! -f "$source_list" ]]; then
+  echo "setup: adding Debian's source packages ($source_list)"
+  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+    'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+    "${as_root[@]}" tee "$source_list" >/dev/null
+  "${as_root[@]}" apt-get update -q
+  updated=yes
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,15 +52,11 @@ for package in "${packages[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
-if [[ $(id -u) -eq 0 ]]; then
-  as_root=()
-elif command -v sudo >/dev/null; then
-  as_root=(sudo)
-else
+if [[ "${as_root[*]}" == false ]]; then
   echo "setup: need root (or sudo) to install: ${missing[*]}" >&2
   exit 1
 fi
 echo "setup: installing ${missing[*]}"
-"${as_root[@]}" apt-get update -q
+[[ "$updated" == yes ]] || "${as_root[@]}" apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
   "${missing[@]}"

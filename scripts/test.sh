@@ -3,7 +3,8 @@
 #   1. the normal build and all its tests (valgrind included);
 #   2. the same tests in a build with AddressSanitizer and UBSan;
 #   3. each fuzzer on its committed corpus, then a fixed number of inputs
-#      from a fixed seed: the same work and the same answer on every run.
+#      from a fixed seed: the same work and the same answer on every run;
+#   4. the Windows build, cross-compiled, and its tests under Wine.
 # scripts/test.sh --quick does step 1 only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,12 +12,18 @@ cd "$(dirname "$0")/.."
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 passed=0
-# Runs CTest in a build folder and adds its count to the total.
+skipped=0
+# Adds what a CTest run in $log counted to the totals.
+count_tests() {
+  local total skips
+  total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")
+  skips=$(grep -c '(Skipped)$' "$log" || true)
+  passed=$((passed + ${total:-0} - skips))
+  skipped=$((skipped + skips))
+}
 run_tests() {
   ctest --test-dir "$1" --output-on-failure | tee "$log"
-  local total
-  total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")
-  passed=$((passed + ${total:-0}))
+  count_tests
 }
 
 scripts/setup.sh
@@ -34,5 +41,8 @@ if [[ "${1:-}" != "--quick" ]]; then
 
   scripts/fuzz.sh --replay | tee "$log"
   passed=$((passed + $(grep -c 'no findings' "$log")))
+
+  scripts/test-windows.sh | tee "$log"
+  count_tests
 fi
-echo "tests: $passed passed, 0 failed"
+echo "tests: $passed passed, $skipped skipped, 0 failed"

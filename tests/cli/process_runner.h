@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +13,15 @@ struct ProcessResult {
     std::string err;
 };
 
+// Runs `program` with `arguments`, feeds `input` on its standard input and
+// collects both outputs. The one part that both POSIX systems and Windows
+// have.
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::string& input = {},
+                          const std::map<std::string, std::string>& environment = {},
+                          const std::map<int, std::string>& fd_inputs = {});
+
+#ifndef _WIN32
 struct ProcessSetup {
     std::map<std::string, std::string> environment;  // set on top of the test's own
     std::map<int, std::string> fd_inputs;            // each readable on its descriptor
@@ -33,7 +40,7 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    pid_t pid() const { return pid_; }
+    int pid() const { return pid_; }
     void write_input(const std::string& data);
     void close_input();
     // Writes to one of setup.pipes, or closes it.
@@ -45,7 +52,7 @@ class ChildProcess {
   private:
     bool pump(int input_fd, const std::string& data, std::size_t& written, int timeout_ms);
 
-    pid_t pid_ = -1;
+    int pid_ = -1;
     int in_ = -1;
     int out_ = -1;
     int err_ = -1;
@@ -53,11 +60,6 @@ class ChildProcess {
     ProcessResult result_;
 };
 
-// Runs `program` with `arguments`, feeds `input` on its standard input and
-// collects both outputs.
-ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& input = {},
-                          const std::map<std::string, std::string>& environment = {},
-                          const std::map<int, std::string>& fd_inputs = {});
+#endif
 
 }  // namespace sipcrypt::testing

@@ -26,8 +26,10 @@ TEST(TextEncoding, ConvertsBothWaysAndRefusesRatherThanReplaces) {
         {"WINDOWS-1252", "\xE6\x97\xA5", ParameterStatus::unrepresentable_character, ""},
         {"ISO-8859-1", "\xE2\x82\xAC", ParameterStatus::unrepresentable_character, ""},
         {"ASCII", "caf\xC3\xA9", ParameterStatus::unrepresentable_character, ""},
+#ifndef _WIN32  // iconv's own: Windows has no such code page under Wine
         // A stateful encoding: shifted in and back out at the end.
         {"ISO-2022-JP", "\xE6\x97\xA5\xE6\x9C\xAC", ParameterStatus::done, "\x1B$BF|K\\\x1B(B"},
+#endif
         {"UTF-8", "\xC3", ParameterStatus::not_utf8, ""},              // cut short
         {"UTF-8", "\xC0\xAF", ParameterStatus::not_utf8, ""},          // overlong
         {"UTF-8", "\xE0\x80\x80", ParameterStatus::not_utf8, ""},      // overlong
@@ -57,11 +59,15 @@ TEST(TextEncoding, RefusesBytesThatAreNotTextInTheEncoding) {
     const std::pair<const char*, std::string> cases[] = {
         {"UTF-8", "\xFF\xFE"},
         {"UTF-8", "\xE0\x80\xAF"},
-        {"WINDOWS-1252", "\x81"},
+        // Windows reads ASCII bytes past 0x7F with the high bit dropped: they
+        // would come back as other bytes.
         {"ASCII", "\x80"},
+#ifndef _WIN32  // Windows maps 0x81 to U+0081 and back, exactly
+        {"WINDOWS-1252", "\x81"},
         // A needless shift back to ASCII reads as nothing, so the bytes would
         // not come back.
         {"ISO-2022-JP", "a\x1B(Bb"},
+#endif
     };
     for (const auto& [name, bytes] : cases) {
         auto encoding = TextEncoding::open(name);
@@ -97,16 +103,20 @@ TEST(TextEncoding, RefusalsNameTheCharacterOrByteAndItsPosition) {
          "a\xF3\xA0\x80\xBF"
          "b",
          true, "character U+E003F at position 2 cannot be represented in WINDOWS-1252"},
+        // Both converters write the yen sign as the byte of the backslash.
+        {"CP932", "a\xC2\xA5", true,
+         "character U+00A5 at position 2 cannot be represented in CP932"},
+#ifndef _WIN32  // glibc's own one-way mappings
         {"SHIFT_JIS", "\xE6\x97\xA5~", true,
          "character U+007E at position 2 cannot be represented in SHIFT_JIS"},
         {"EUC-KR", "\xE2\x82\xA9", true,
          "character U+20A9 at position 1 cannot be represented in EUC-KR"},
+#endif
         {"ASCII", "caf\xC3\xA9", true,
          "character U+00E9 at position 4 cannot be represented in ASCII"},
         {"UTF-8", "ab\xFF", true, "the text is not valid UTF-8: byte 0xFF at position 3"},
-        {"WINDOWS-1252", "ab\x81", false,
-         "the decrypted bytes are not valid text in the encoding (WINDOWS-1252): byte 0x81 at "
-         "position 3"},
+        {"ASCII", "ab\x80", false,
+         "the decrypted bytes are not valid text in the encoding (ASCII): byte 0x80 at position 3"},
     };
     for (const auto& c : cases) {
         auto encoding = TextEncoding::open(c.encoding);
@@ -141,7 +151,7 @@ TEST(TextEncoding, EveryCharacterComesBackExactlyOrIsRefused) {
         }
         return s;
     };
-    for (const char* name : {"WINDOWS-1252", "ISO-8859-15", "KOI8-R", "SHIFT_JIS", "EUC-KR"}) {
+    for (const char* name : {"WINDOWS-1252", "ISO-8859-15", "KOI8-R", "SHIFT_JIS", "CP949"}) {
         SCOPED_TRACE(name);
         auto encoding = TextEncoding::open(name);
         ASSERT_NE(encoding, nullptr);
@@ -174,7 +184,9 @@ namespace sipcrypt {
 namespace {
 
 // A stateful converter left shifted by a refusal part way must start the
-// next conversion from its initial state.
+// next conversion from its initial state. (Windows converts each call on its
+// own, and has no such code page under Wine.)
+#ifndef _WIN32
 TEST(TextEncoding, EachConversionStartsFromTheInitialState) {
     auto jis = TextEncoding::open("ISO-2022-JP");
     ASSERT_NE(jis, nullptr);
@@ -187,6 +199,7 @@ TEST(TextEncoding, EachConversionStartsFromTheInitialState) {
     ASSERT_EQ(jis->to_utf8("ab", out), ParameterStatus::done);
     EXPECT_EQ(std::string(out.begin(), out.end()), "ab");
 }
+#endif
 
 }  // namespace
 }  // namespace sipcrypt

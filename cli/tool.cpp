@@ -15,8 +15,9 @@
 #include "exit_status.h"
 #include "io.h"
 #include "parse_errors.h"
+#include "tool.h"
 
-using namespace sipcrypt::cli;
+namespace sipcrypt::cli {
 
 namespace {
 
@@ -32,7 +33,7 @@ int delivered_to_standard_output(int status) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int run_tool(int argc, char** argv) {
     hold_closed_standard_descriptors();
     CLI::App tool(
         "Encrypts SIP account settings under a password, in the Base64 text that the "
@@ -85,3 +86,5 @@ int main(int argc, char** argv) {
     }
     return exit_usage;
 }
+
+}  // namespace sipcrypt::cli

@@ -1,0 +1,118 @@
+// The tool's reads and writes on Windows.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "cipher/secret_memory.h"
+#include "core/utf16.h"
+#include "io.h"
+
+namespace sipcrypt::cli {
+
+namespace {
+
+std::error_code last_error() {
+    return {errno, std::generic_category()};
+}
+
+HANDLE handle_of(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+bool is_console(int fd) {
+    DWORD mode;
+    return GetConsoleMode(handle_of(fd), &mode) != 0;
+}
+
+// A console shows text given to it as UTF-16, whatever its code page.
+std::error_code write_console(int fd, std::string_view data) {
+    std::u16string text;
+    if (!utf8_to_utf16(data, text)) text.assign(data.begin(), data.end());
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    std::size_t done = 0;
+    while (done < text.size()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 16384));
+        if (!WriteConsoleW(handle_of(fd), wide + done, chunk, &written, nullptr) || written == 0) {
+            return std::make_error_code(std::errc::io_error);
+        }
+        done += written;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
+    got = 0;
+    const int n = _read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+    if (n < 0) return last_error();
+    got = static_cast<std::size_t>(n);
+    return {};
+}
+
+std::error_code write_all(int fd, std::string_view data) {
+    if (is_console(fd)) return write_console(fd, data);
+    while (!data.empty()) {
+        const int n = _write(fd, data.data(),
+                             static_cast<unsigned>(std::min<std::size_t>(data.size(), INT_MAX)));
+        if (n < 0) return last_error();
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+std::error_code open_for_reading(const std::string& path, int& fd) {
+    std::u16string wide;
+    if (!utf8_to_utf16(path, wide)) return std::make_error_code(std::errc::invalid_argument);
+    fd = _wopen(reinterpret_cast<const wchar_t*>(wide.c_str()),
+                _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    return fd < 0 ? last_error() : std::error_code{};
+}
+
+void close_file(int fd) {
+    _close(fd);
+}
+
+bool is_terminal(int fd) {
+    return is_console(fd);
+}
+
+// Bytes go in and out as they are: no CRLF translation, no end at Ctrl-Z.
+void hold_closed_standard_descriptors() {
+    for (const int fd : {standard_input, standard_output, standard_error}) {
+        if (_get_osfhandle(fd) != -1) _setmode(fd, _O_BINARY);
+    }
+}
+
+// Other programs read the command line from the process's own memory;
+// clearing it there hides the arguments, as far as Windows allows. The
+// program's name stays.
+void hide_arguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) secure_wipe(argv[i], std::strlen(argv[i]));
+    wchar_t* line = GetCommandLineW();
+    if (line == nullptr) return;
+    wchar_t* rest = line;
+    if (*rest == L'"') {
+        for (++rest; *rest != L'\0' && *rest != L'"'; ++rest) {
+        }
+        if (*rest == L'"') ++rest;
+    } else {
+        while (*rest != L'\0' && *rest != L' ' && *rest != L'\t') ++rest;
+    }
+    secure_wipe(rest, wcslen(rest) * sizeof(wchar_t));
+}
+
+bool password_descriptors_work() {
+    return false;
+}
+
+}  // namespace sipcrypt::cli

@@ -1,0 +1,142 @@
+// The password prompt on the Windows console.
+#include <io.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "cipher/secret_memory.h"
+#include "core/utf16.h"
+#include "input_error.h"
+#include "line_reader.h"
+#include "terminal_prompt.h"
+
+namespace sipcrypt::cli {
+
+namespace {
+
+// What the Ctrl-C and Ctrl-Break handler needs to give the console its echo
+// back before the tool ends.
+HANDLE echo_off_input = INVALID_HANDLE_VALUE;
+DWORD saved_mode = 0;
+
+BOOL WINAPI restore_echo(DWORD) {
+    if (echo_off_input != INVALID_HANDLE_VALUE) SetConsoleMode(echo_off_input, saved_mode);
+    return FALSE;  // and on to the default handler, which ends the tool
+}
+
+HANDLE open_console(const wchar_t* name) {
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void write_console(HANDLE output, std::u16string_view text) {
+    DWORD written = 0;
+    WriteConsoleW(output, reinterpret_cast<const wchar_t*>(text.data()),
+                  static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+}  // namespace
+
+struct TerminalPrompt::Device {
+    HANDLE input;
+    HANDLE output;
+    ~Device() {
+        CloseHandle(input);
+        CloseHandle(output);
+    }
+};
+
+std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
+    const HANDLE input = open_console(L"CONIN$");
+    if (input == INVALID_HANDLE_VALUE) return nullptr;
+    const HANDLE output = open_console(L"CONOUT$");
+    DWORD mode;
+    if (output == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+        CloseHandle(input);
+        if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+        return nullptr;
+    }
+    return std::unique_ptr<TerminalPrompt>(
+        new TerminalPrompt(std::unique_ptr<Device>(new Device{input, output})));
+}
+
+std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
+    error.clear();
+    DWORD mode;
+    if (!GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode)) return nullptr;
+    return open();
+}
+
+TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
+
+TerminalPrompt::~TerminalPrompt() = default;
+
+void TerminalPrompt::say(std::string_view text) {
+    std::u16string wide;
+    if (utf8_to_utf16(text, wide)) write_console(device_->output, wide);
+}
+
+std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+    answer.clear();
+    DWORD mode = 0;
+    if (!GetConsoleMode(device_->input, &mode)) return InputError::echo_stays_on;
+    saved_mode = mode;
+    echo_off_input = device_->input;
+    SetConsoleCtrlHandler(restore_echo, TRUE);
+    const DWORD quiet = (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT |
+                        ENABLE_PROCESSED_INPUT;
+    DWORD now = 0;
+    // Never read a secret unless echo is known to be off.
+    if (!SetConsoleMode(device_->input, quiet) || !GetConsoleMode(device_->input, &now) ||
+        (now & ENABLE_ECHO_INPUT) != 0) {
+        SetConsoleMode(device_->input, saved_mode);
+        SetConsoleCtrlHandler(restore_echo, FALSE);
+        echo_off_input = INVALID_HANDLE_VALUE;
+        return InputError::echo_stays_on;
+    }
+    std::u16string wide_prompt;
+    if (utf8_to_utf16(prompt, wide_prompt)) write_console(device_->output, wide_prompt);
+
+    std::u16string line;
+    std::error_code error;
+    for (;;) {
+        wchar_t c;
+        DWORD got = 0;
+        if (!ReadConsoleW(device_->input, &c, 1, &got, nullptr) || got == 0) {
+            if (line.empty()) error = InputError::nothing_entered;
+            break;
+        }
+        if (c == L'\n') break;
+        if (c == 26 && line.empty()) {  // Ctrl-Z at the start: the end of input
+            error = InputError::nothing_entered;
+            break;
+        }
+        if (line.size() == longest_raw_line) {
+            error = InputError::line_too_long;
+            break;
+        }
+        line.push_back(static_cast<char16_t>(c));
+    }
+    SetConsoleMode(device_->input, saved_mode);
+    SetConsoleCtrlHandler(restore_echo, FALSE);
+    echo_off_input = INVALID_HANDLE_VALUE;
+    write_console(device_->output, u"\r\n");
+    if (!error) {
+        std::string utf8;
+        if (utf16_to_utf8(line, utf8)) {
+            answer.assign(utf8.begin(), utf8.end());
+            error = finish_first_line(answer);
+        } else {
+            error = std::make_error_code(std::errc::illegal_byte_sequence);
+        }
+        wipe_string(utf8);
+    }
+    wipe_string(line);
+    if (error) answer.clear();
+    return error;
+}
+
+}  // namespace sipcrypt::cli

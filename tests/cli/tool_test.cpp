@@ -1,0 +1,124 @@
+// The tool as users run it, on every platform it is built for: on Linux the
+// native binary, on Windows sipcrypt.exe (under Wine in CI). What holds for
+// both is tested here once.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "process_runner.h"
+
+namespace sipcrypt::testing {
+namespace {
+
+#ifdef _WIN32
+constexpr bool on_windows = true;
+#else
+constexpr bool on_windows = false;
+#endif
+
+const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
+const std::string juergen = "J\xC3\xBCrgen";
+const std::string juergen_1252 = "aOGybgf/mSs=", juergen_utf8 = "uZdMPPr5xDw=";
+const std::string alice = "sip:alice@example.com", alice_text = "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ";
+
+ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    return run_process(SIPCRYPT_BINARY, arguments, input, secret_env);
+}
+
+TEST(Tool, ArgumentsAndLinesGiveTheGoldenTexts) {
+    auto r = tool(
+        {"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", juergen, alice});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, juergen_1252 + "\n" + alice_text + "\n");
+
+    r = tool({"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-8"},
+             alice + "\r\n" + juergen + "\r\n\r\n");
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, alice_text + "\n" + juergen_utf8 + "\n\n");
+
+    r = tool({"decrypt", "--password-env", "SIP_KEY", "--encoding", "CP1252", juergen_1252});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, juergen + "\n");
+}
+
+// What the decrypting programs on the machine read: the ANSI code page on
+// Windows (1252 under Wine's defaults), UTF-8 elsewhere.
+TEST(Tool, TheDefaultEncodingIsTheSystems) {
+    const auto r = tool({"encrypt", "--password-env", "SIP_KEY", juergen});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, (on_windows ? juergen_1252 : juergen_utf8) + "\n");
+}
+
+TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        int status;
+        std::string out;
+        std::string message;
+    };
+    const std::string header = "login,password,proxy,outbound_proxy\r\n";
+    std::vector<Case> cases = {
+        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", "ok",
+          "\xE6\x97\xA5"},
+         "",
+         1,
+         "dE7xdKVqaNQ=\n\n",
+         "argument 2: character U+65E5 at position 1 cannot be represented in WINDOWS-1252"},
+        {{"encrypt", "--password-env", "SIP_KEY"},
+         std::string(3745, 'x') + "\n",
+         1,
+         "\n",
+         "line 1: the value is longer than 3744 bytes"},
+        {{"decrypt", "--password-env", "SIP_KEY", "not Base64"},
+         "",
+         1,
+         "\n",
+         "argument 1: the text is not Base64"},
+        {{"accounts", "--password-env", "SIP_KEY"},
+         header + "J,,,\r\n",
+         0,
+         header + "v7junFyYswo=,,,\r\n",
+         ""},
+        {{"accounts", "--password-env", "SIP_KEY"},
+         header + "J,,\r\n",
+         1,
+         "",
+         "row 2: it has 3 fields where the header has 4"},
+        {{"encrypt", "--frob"}, "", 2, "", "unknown option '--frob'"},
+        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-16", "x"},
+         "",
+         2,
+         "",
+         "--encoding UTF-16: this encoding puts zero bytes into plain text"},
+        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "NO-SUCH", "x"},
+         "",
+         2,
+         "",
+         "--encoding NO-SUCH: unknown encoding"},
+        {{"--version"}, "", 0, "sipcrypt " SIPCRYPT_VERSION "\n", ""},
+    };
+    if (on_windows) {
+        cases.push_back({{"encrypt", "--password-fd", "3", "x"},
+                         "",
+                         2,
+                         "",
+                         "--password-fd 3: Windows passes no file descriptors to programs"});
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const auto r = tool(c.arguments, c.input);
+        EXPECT_EQ(r.exit_status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        if (c.message.empty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_NE(r.err.find("sipcrypt: " + c.message), std::string::npos) << r.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace sipcrypt::testing
