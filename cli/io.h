@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "cipher/secret_memory.h"
+
 namespace sipcrypt::cli {
 
 // Every read and write of the tool reports the same way: an empty
@@ -28,6 +30,9 @@ std::error_code open_for_reading(const std::string& path, int& fd);
 void close_file(int fd);
 
 bool is_terminal(int fd);
+
+// The value of an environment variable as UTF-8; false when it is not set.
+bool environment_variable(const std::string& name, SecretBytes& value);
 
 // At start: standard input, output and error that were closed stay closed
 // for reading and writing, and no file the tool opens takes their numbers.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -71,6 +72,13 @@ void close_file(int fd) {
 
 bool is_terminal(int fd) {
     return ::isatty(fd) != 0;
+}
+
+bool environment_variable(const std::string& name, SecretBytes& value) {
+    const char* found = std::getenv(name.c_str());
+    if (found == nullptr) return false;
+    value.assign(found, found + std::strlen(found));
+    return true;
 }
 
 void hold_closed_standard_descriptors() {

@@ -1,8 +1,6 @@
 #include "password_input.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -83,9 +81,7 @@ std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
     }
     if (env_option_->count() > 0) {
         where = "--password-env " + env_;
-        const char* value = std::getenv(env_.c_str());
-        if (value == nullptr) return InputError::variable_not_set;
-        password.assign(value, value + std::strlen(value));
+        if (!environment_variable(env_, password)) return InputError::variable_not_set;
         return {};
     }
     where.clear();

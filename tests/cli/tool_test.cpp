@@ -41,6 +41,20 @@ TEST(Tool, ArgumentsAndLinesGiveTheGoldenTexts) {
     r = tool({"decrypt", "--password-env", "SIP_KEY", "--encoding", "CP1252", juergen_1252});
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, juergen + "\n");
+
+    // A password that is not ASCII, from the environment, in both encodings.
+    const std::map<std::string, std::string> env = {{"PW", "p\xC3\xA4ssw\xC3\xB6rd"}};
+    const std::string value = "proxy.example.net:5060";
+    for (const auto& [encoding, text] :
+         {std::pair<std::string, std::string>{"UTF-8", "2XhUY0oK6VHgOQvLDYKBExfYdItYcQE6"},
+          std::pair<std::string, std::string>{"WINDOWS-1252",
+                                              "4q5+6v/qpNquJI6cFw9T5sp2ObtsHG7N"}}) {
+        r = run_process(SIPCRYPT_BINARY,
+                        {"encrypt", "--password-env", "PW", "--encoding", encoding, value}, {},
+                        env);
+        EXPECT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_EQ(r.out, text + "\n") << encoding;
+    }
 }
 
 // What the decrypting programs on the machine read: the ANSI code page on
