@@ -1,4 +1,3 @@
-#include <QCommandLineParser>
 #include <QStringList>
 #include <QtGlobal>
 #include <cstdio>
@@ -6,31 +5,14 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/codec.h"
-#include "core/converter.h"
 #include "core/text_encoding.h"
+#include "gui/launch_options.h"
 #include "settings_app.h"
 
 namespace {
-
-constexpr const char* usage =
-    "Usage: sipcrypt-gui [--encoding NAME]\n"
-    "\n"
-    "Opens the dialog that encrypts the four parameters of a SIP account under a\n"
-    "password, for the program that decrypts them.\n"
-    "\n"
-    "Options:\n"
-    "  --encoding NAME  the encoding the decrypting program reads, as iconv names it\n"
-    "                   (default UTF-8; WINDOWS-1252 for a Western Windows code page)\n"
-    "  -h, --help       show this help and exit\n"
-    "  -v, --version    show the version and exit\n"
-    "\n"
-    "For scripts and many accounts, use the command-line tool: sipcrypt --help\n";
-
-constexpr const char* use_the_tool =
-    "Start it from a desktop session, or use the command-line tool instead, for example:\n"
-    "  sipcrypt encrypt --password-file pw.txt login password proxy outbound-proxy\n";
 
 // What Qt says while it connects to the display. If it cannot, it would end
 // the program with an abort and advice to reinstall; a display that is not
@@ -50,7 +32,7 @@ void while_starting(QtMsgType type, const QMessageLogContext&, const QString& me
             detail = QStringLiteral("%1=%2: %3").arg(QLatin1String(name), value, detail);
     }
     std::fprintf(stderr, "sipcrypt-gui: the display cannot be reached (%s).\n%s",
-                 detail.toLocal8Bit().constData(), use_the_tool);
+                 detail.toLocal8Bit().constData(), sipcrypt::gui::use_the_tool);
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -66,37 +48,27 @@ bool has_display() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    const QCommandLineOption encoding_option(
-        QStringLiteral("encoding"), {}, QStringLiteral("NAME"),
-        QString::fromStdString(sipcrypt::system_encoding_name()));
-    const QCommandLineOption help_option(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version_option(
-        QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({encoding_option, help_option, version_option});
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        const QString error = parser.errorText().isEmpty()
-                                  ? QStringLiteral("unexpected argument '%1'")
-                                        .arg(parser.positionalArguments().value(0))
-                                  : parser.errorText();
-        std::fprintf(stderr, "sipcrypt-gui: %s\n%s", error.toLocal8Bit().constData(), usage);
-        return 2;
+    using sipcrypt::gui::LaunchOptions;
+    const LaunchOptions options =
+        sipcrypt::gui::read_launch_options(std::vector<std::string>(argv + 1, argv + argc));
+    switch (options.action) {
+        case LaunchOptions::Action::usage_error:
+            std::fprintf(stderr, "sipcrypt-gui: %s\n%s", options.error.c_str(),
+                         sipcrypt::gui::launch_usage().c_str());
+            return 2;
+        case LaunchOptions::Action::help:
+            std::fputs(sipcrypt::gui::launch_usage().c_str(), stdout);
+            return 0;
+        case LaunchOptions::Action::version:
+            std::puts("sipcrypt-gui " SIPCRYPT_VERSION);
+            return 0;
+        case LaunchOptions::Action::run:
+            break;
     }
-    if (parser.isSet(help_option)) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (parser.isSet(version_option)) {
-        std::puts("sipcrypt-gui " SIPCRYPT_VERSION);
-        return 0;
-    }
-    const std::string encoding_name = parser.value(encoding_option).toStdString();
     sipcrypt::EncodingRefusal why{};
-    const auto codec = sipcrypt::Codec::open(encoding_name, &why);
+    const auto codec = sipcrypt::Codec::open(options.encoding, &why);
     if (!codec) {
-        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: %s\n", encoding_name.c_str(),
+        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: %s\n", options.encoding.c_str(),
                      describe(why).c_str());
         return 2;
     }
@@ -105,7 +77,7 @@ int main(int argc, char** argv) {
             "sipcrypt-gui: there is no display to show the dialog on (neither DISPLAY nor\n"
             "WAYLAND_DISPLAY is set).\n",
             stderr);
-        std::fputs(use_the_tool, stderr);
+        std::fputs(sipcrypt::gui::use_the_tool, stderr);
         return 1;
     }
     qInstallMessageHandler(while_starting);

@@ -1,0 +1,57 @@
+#include "launch_options.h"
+
+#include "core/converter.h"
+
+namespace sipcrypt::gui {
+
+LaunchOptions read_launch_options(const std::vector<std::string>& arguments) {
+    LaunchOptions options;
+    options.encoding = system_encoding_name();
+    const auto refuse = [&](std::string why) {
+        options.action = LaunchOptions::Action::usage_error;
+        options.error = std::move(why);
+        return options;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "-h" || argument == "--help") {
+            options.action = LaunchOptions::Action::help;
+        } else if (argument == "-v" || argument == "--version") {
+            if (options.action == LaunchOptions::Action::run) {
+                options.action = LaunchOptions::Action::version;
+            }
+        } else if (argument == "--encoding") {
+            if (i + 1 == arguments.size()) return refuse("--encoding needs a value");
+            options.encoding = arguments[++i];
+        } else if (argument.rfind("--encoding=", 0) == 0) {
+            options.encoding = argument.substr(11);
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            return refuse("unknown option '" + argument + "'");
+        } else {
+            return refuse("unexpected argument '" + argument + "'");
+        }
+    }
+    if (options.encoding.empty()) return refuse("--encoding needs a value");
+    return options;
+}
+
+std::string launch_usage() {
+    return "Usage: sipcrypt-gui [--encoding NAME]\n"
+           "\n"
+           "Opens the dialog that encrypts the four parameters of a SIP account under a\n"
+           "password, for the program that decrypts them.\n"
+           "\n"
+           "Options:\n"
+           "  --encoding NAME  the encoding the decrypting program reads (default " +
+           system_encoding_name() +
+           ";\n"
+           "                   WINDOWS-1252 for a Western Windows code page; " +
+           std::string(encoding_names_hint()) +
+           ")\n"
+           "  -h, --help       show this help and exit\n"
+           "  -v, --version    show the version and exit\n"
+           "\n"
+           "For scripts and many accounts, use the command-line tool: sipcrypt --help\n";
+}
+
+}  // namespace sipcrypt::gui
