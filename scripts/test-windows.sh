@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds sipcrypt for 64-bit Windows into build-windows/ and runs its
-# tests there under Wine, in a Wine prefix of the build's own. Needs no
-# display. libcsv, which Debian ships for Linux only, is built from Debian's
+# tests there under Wine, in a Wine prefix of the build's own, on a virtual
+# display (Xvfb) for the dialog's tests; then makes the installer and tries
+# it. libcsv, which Debian ships for Linux only, is built from Debian's
 # source package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,4 +26,6 @@ cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake -G Ninja \
 cmake --build build-windows
 # The prefix is made on first use; made here, its messages stay out of the tests.
 [[ -d "$WINEPREFIX" ]] || wine cmd /c exit >/dev/null 2>&1 || true
-ctest --test-dir build-windows --output-on-failure
+# Each test has a time limit: a dialog that hangs must fail the run, not stall it.
+xvfb-run -a --server-args="-screen 0 1024x768x24" \
+  ctest --test-dir build-windows --output-on-failure --timeout 300

@@ -1,0 +1,70 @@
+// sipcrypt-gui on Windows: the native dialog, started from the desktop or a
+// console, with no console of its own. What it has to say before the dialog
+// (help, version, a usage error) shows in a message box.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "core/codec.h"
+#include "core/text_encoding.h"
+#include "core/utf16.h"
+#include "gui/launch_options.h"
+#include "gui/settings_form.h"
+#include "settings_dialog_win32.h"
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    std::u16string text;
+    sipcrypt::utf8_to_utf16(utf8, text);
+    return {text.begin(), text.end()};
+}
+
+int tell(const std::string& text, UINT icon, int status) {
+    MessageBoxW(nullptr, wide(text).c_str(), L"sipcrypt-gui", MB_OK | icon);
+    return status;
+}
+
+std::vector<std::string> arguments() {
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> utf8;
+    for (int i = 1; i < count; ++i) {
+        std::string argument;
+        sipcrypt::utf16_to_utf8(reinterpret_cast<const char16_t*>(argv[i]), argument);
+        utf8.push_back(argument);
+    }
+    LocalFree(argv);
+    return utf8;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    using sipcrypt::gui::LaunchOptions;
+    const LaunchOptions options = sipcrypt::gui::read_launch_options(arguments());
+    switch (options.action) {
+        case LaunchOptions::Action::usage_error:
+            return tell(options.error + "\n\n" + sipcrypt::gui::launch_usage(), MB_ICONERROR, 2);
+        case LaunchOptions::Action::help:
+            return tell(sipcrypt::gui::launch_usage(), MB_ICONINFORMATION, 0);
+        case LaunchOptions::Action::version:
+            return tell("sipcrypt-gui " SIPCRYPT_VERSION, MB_ICONINFORMATION, 0);
+        case LaunchOptions::Action::run:
+            break;
+    }
+    sipcrypt::EncodingRefusal why{};
+    const auto codec = sipcrypt::Codec::open(options.encoding, &why);
+    if (!codec) return tell("--encoding " + options.encoding + ": " + describe(why), MB_ICONERROR, 2);
+
+    // Themed controls, as the manifest asks for.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    sipcrypt::gui::SettingsForm form(*codec);
+    sipcrypt::gui::win32::SettingsDialog dialog(form, instance);
+    // OK, Cancel and the close box all end the program.
+    return dialog.run_modal() == -1 ? 1 : 0;
+}
