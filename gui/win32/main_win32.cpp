@@ -1,9 +1,9 @@
 // sipcrypt-gui on Windows: the native dialog, started from the desktop or a
 // console, with no console of its own. What it has to say before the dialog
 // (help, version, a usage error) shows in a message box.
-#include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -58,7 +58,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     sipcrypt::EncodingRefusal why{};
     const auto codec = sipcrypt::Codec::open(options.encoding, &why);
-    if (!codec) return tell("--encoding " + options.encoding + ": " + describe(why), MB_ICONERROR, 2);
+    if (!codec)
+        return tell("--encoding " + options.encoding + ": " + describe(why), MB_ICONERROR, 2);
 
     // Themed controls, as the manifest asks for.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};

@@ -82,7 +82,7 @@ INT_PTR SettingsDialog::handle(HWND window, UINT message, WPARAM w, LPARAM) {
                 case generate_button_id:
                     if (HIWORD(w) == BN_CLICKED) press(window);
                     return TRUE;
-                case IDOK:  // Enter in a box: there is no default button
+                case IDOK:      // Enter in a box: there is no default button
                 case IDCANCEL:  // Esc, or the close box
                     end(window, LOWORD(w));
                     return TRUE;

@@ -41,8 +41,8 @@ struct Fixture {
     }
     std::wstring text(int id) const {
         std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(box(id))) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(box(id), text.data(),
-                                                            static_cast<int>(text.size()))));
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(box(id), text.data(), static_cast<int>(text.size()))));
         return text;
     }
     void click() const { SendMessageW(GetDlgItem(dialog, generate_button_id), BM_CLICK, 0, 0); }
@@ -124,7 +124,8 @@ TEST(Win32Dialog, ControlsSitWhereTheTemplateSays) {
     };
     RECT client;
     GetClientRect(f.dialog, &client);
-    const RECT size = mapped({0, 0, settings_dialog_template.width, settings_dialog_template.height});
+    const RECT size =
+        mapped({0, 0, settings_dialog_template.width, settings_dialog_template.height});
     EXPECT_EQ(client.right, size.right);
     EXPECT_EQ(client.bottom, size.bottom);
 
@@ -180,7 +181,8 @@ INT_PTR run_with_keys(Fixture& f, std::vector<Keys> typing) {
         type(password_box, L"secret");
         type(1003, L"sip:alice@example.com");
         // A dialog that does not end fails the test rather than hanging it.
-        SetTimer(dialog, 1, 10000, [](HWND window, UINT, UINT_PTR, DWORD) { EndDialog(window, -2); });
+        SetTimer(dialog, 1, 10000,
+                 [](HWND window, UINT, UINT_PTR, DWORD) { EndDialog(window, -2); });
         for (const Keys& k : typing) {
             const HWND target = GetDlgItem(dialog, k.control_id);
             // The focus first, as a click or Tab would move it.
@@ -215,6 +217,26 @@ TEST(Win32Dialog, EnterInABoxAndEscEndTheDialogAndOnTheButtonPressIt) {
         EXPECT_EQ(run_with_keys(f, {{generate_button_id, {key}}, {1003, {VK_ESCAPE}}}), IDCANCEL);
         EXPECT_EQ(f.form.text(Field::encrypted_sip_login), u"0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ");
     }
+}
+
+}  // namespace
+}  // namespace sipcrypt::gui::win32
+
+namespace sipcrypt::gui::win32 {
+namespace {
+
+// What the .rc gives the program: the icon group with its four images, the
+// version, and the manifest.
+TEST(Win32Dialog, TheResourcesAreThere) {
+    const HMODULE self = GetModuleHandleW(nullptr);
+    const HRSRC icons = FindResourceW(self, MAKEINTRESOURCEW(128), RT_GROUP_ICON);
+    ASSERT_NE(icons, nullptr);
+    const auto* directory = static_cast<const WORD*>(LockResource(LoadResource(self, icons)));
+    ASSERT_NE(directory, nullptr);
+    EXPECT_EQ(directory[1], 1);  // an icon
+    EXPECT_EQ(directory[2], 4);  // of four images
+    EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION), nullptr);
+    EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
 }
 
 }  // namespace
