@@ -1,9 +1,10 @@
 // sipcrypt-gui on Windows: the native dialog, started from the desktop or a
 // console, with no console of its own. What it has to say before the dialog
 // (help, version, a usage error) shows in a message box.
+#include <windows.h>  // first: the headers below need its types
+
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>
