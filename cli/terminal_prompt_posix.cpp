@@ -130,7 +130,8 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(std::make_unique<Device>(fd)));
+    return std::unique_ptr<TerminalPrompt>(
+        new TerminalPrompt(std::unique_ptr<Device>(new Device{fd})));
 }
 
 std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
@@ -147,7 +148,8 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& erro
         error = last_error();
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(std::make_unique<Device>(own)));
+    return std::unique_ptr<TerminalPrompt>(
+        new TerminalPrompt(std::unique_ptr<Device>(new Device{own})));
 }
 
 TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
