@@ -6,6 +6,7 @@
 #   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
 #   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb,
 #                              and Debian's source packages (for libcsv)
+#   scripts/setup.sh --package also what builds and checks the Debian package
 set -euo pipefail
 
 packages=(
@@ -23,6 +24,7 @@ case "${1:-}" in
     packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool dpkg-dev)
     sources=yes
     ;;
+  --package) packages+=(dpkg-dev debhelper lintian desktop-file-utils appstream) ;;
 esac
 
 if [[ $(id -u) -eq 0 ]]; then

@@ -4,7 +4,9 @@
 #   2. the same tests in a build with AddressSanitizer and UBSan;
 #   3. each fuzzer on its committed corpus, then a fixed number of inputs
 #      from a fixed seed: the same work and the same answer on every run;
-#   4. the Windows build, cross-compiled, and its tests under Wine.
+#   4. the Windows build, cross-compiled, and its tests under Wine;
+#   5. the Debian package, built and checked with lintian,
+#      desktop-file-validate and appstreamcli.
 # scripts/test.sh --quick does step 1 only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,5 +46,8 @@ if [[ "${1:-}" != "--quick" ]]; then
 
   scripts/test-windows.sh | tee "$log"
   count_tests
+
+  scripts/package.sh | tee "$log"
+  passed=$((passed + $(grep -c '^package: lintian, desktop-file-validate and appstreamcli validate pass' "$log")))
 fi
 echo "tests: $passed passed, $skipped skipped, 0 failed"
