@@ -24,8 +24,12 @@ cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake -G Ninja \
   -DCMAKE_BUILD_TYPE=Release -DSIPCRYPT_LIBCSV_SOURCE="$root/$libcsv" \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/env;WINEPREFIX=$WINEPREFIX;WINEDEBUG=-all;/usr/bin/wine"
 cmake --build build-windows
-# The prefix is made on first use; made here, its messages stay out of the tests.
-[[ -d "$WINEPREFIX" ]] || wine cmd /c exit >/dev/null 2>&1 || true
+# The prefix is made on first use; made here, its messages stay out of the
+# tests. Wine's server outlives its programs for a while, and one started
+# without the display would serve the dialog's tests without it: wait for it
+# to end.
+[[ -d "$WINEPREFIX" ]] || wine wineboot --init >/dev/null 2>&1 || true
+wineserver -w
 # Each test has a time limit: a dialog that hangs must fail the run, not stall it.
 xvfb-run -a --server-args="-screen 0 1024x768x24" \
   ctest --test-dir build-windows --output-on-failure --timeout 300
