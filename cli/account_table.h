@@ -28,7 +28,6 @@ class AccountTable {
     // Call after the last record, when the whole input was read. True when
     // every row was encrypted.
     bool finish();
-    bool failed() const noexcept { return failed_; }
 
   private:
     bool read_header(const CsvRecord& record);

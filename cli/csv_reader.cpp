@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cipher/secret_memory.h"
+#include "input_error.h"
 #include "io.h"
 
 namespace sipcrypt::cli {
@@ -118,37 +119,7 @@ class LineWatch {
     bool pending_cr_ = false;  // a CR at the very end of the input ends its line
 };
 
-class CsvCategory : public std::error_category {
-  public:
-    const char* name() const noexcept override { return "csv"; }
-    std::string message(int error) const override {
-        switch (static_cast<CsvError>(error)) {
-            case CsvError::broken_quoting:
-                return "broken quoting: a quote inside an unquoted field, or text after a "
-                       "closing quote";
-            case CsvError::unclosed_quote:
-                return "a quoted field is not closed before the end of the input";
-            case CsvError::field_too_long:
-                return "a field is longer than " + std::to_string(max_field_length) +
-                       " bytes; is a quote left open?";
-            case CsvError::lone_cr:
-                return "a carriage return (CR) that is not part of a line end; lines end in LF "
-                       "or CRLF";
-        }
-        return "unreadable CSV";
-    }
-};
-
 }  // namespace
-
-const std::error_category& csv_category() noexcept {
-    static const CsvCategory category;
-    return category;
-}
-
-std::error_code make_error_code(CsvError error) noexcept {
-    return {static_cast<int>(error), csv_category()};
-}
 
 std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record,
                          CsvPlace& place) {
@@ -183,9 +154,9 @@ std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on
         if (error) break;
         if (got == 0) {
             if (csv_fini(&parser, on_field, on_record_end, &collector) != 0) {
-                stop(CsvError::unclosed_quote);
+                stop(InputError::unclosed_quote);
             } else if (collector.field_too_long) {
-                stop(CsvError::field_too_long);
+                stop(InputError::field_too_long);
             }
             break;
         }
@@ -195,16 +166,16 @@ std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on
             at_start = false;
         }
         if (!lines.scan(bytes)) {
-            stop(CsvError::lone_cr);
+            stop(InputError::lone_cr);
             break;
         }
         if (csv_parse(&parser, bytes.data(), bytes.size(), on_field, on_record_end, &collector) !=
             bytes.size()) {
-            stop(CsvError::broken_quoting);
+            stop(InputError::broken_quoting);
             break;
         }
         if (collector.field_too_long || csv_get_buffer_size(&parser) > max_field_length) {
-            stop(CsvError::field_too_long);
+            stop(InputError::field_too_long);
             break;
         }
     }

@@ -4,7 +4,6 @@
 #include <functional>
 #include <string_view>
 #include <system_error>
-#include <type_traits>
 #include <vector>
 
 #include "line_reader.h"
@@ -17,16 +16,6 @@ struct CsvRecord {
     std::vector<std::string_view> fields;
     LineEnd line_end = LineEnd::lf;
 };
-
-// Why CSV input could not be read to its end.
-enum class CsvError {
-    broken_quoting = 1,  // a quote inside an unquoted field, or text after a closing quote
-    unclosed_quote,      // the input ends inside a quoted field
-    field_too_long,      // a field longer than max_field_length: often a quote left open
-    lone_cr,             // a CR outside quotes that is not part of a CRLF
-};
-const std::error_category& csv_category() noexcept;
-std::error_code make_error_code(CsvError error) noexcept;
 
 // Where reading stopped: the record being read and the line it was on.
 struct CsvPlace {
@@ -42,13 +31,10 @@ struct CsvPlace {
 // freed: the cells may be passwords.
 //
 // Calls `on_record` for each record, in order. Returns an empty error_code at
-// the end of well-formed input; else a CsvError, with `place` saying where,
+// the end of well-formed input; else an InputError, with `place` saying where,
 // or the system's error from reading.
 inline constexpr std::size_t max_field_length = LineReader::max_line_length;
 std::error_code read_csv(int fd, const std::function<void(const CsvRecord&)>& on_record,
                          CsvPlace& place);
 
 }  // namespace sipcrypt::cli
-
-template <>
-struct std::is_error_code_enum<sipcrypt::cli::CsvError> : std::true_type {};

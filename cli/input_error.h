@@ -5,23 +5,22 @@
 
 namespace sipcrypt::cli {
 
-// Why a password could not be read, where the system itself found nothing
-// wrong; reported like the system's own errors.
+// Why input could not be read, where the system itself found nothing wrong;
+// reported like the system's own errors.
 enum class InputError {
-    line_too_long = 1,    // the first line is longer than any line is read
-    variable_not_set,     // --password-env names no variable
-    no_terminal,          // no password source given and no terminal to ask on
-    nothing_entered,      // end of input at the prompt
-    passwords_differ,     // the two typed passwords differ
-    echo_stays_on,        // the terminal would show what is typed
-    no_descriptors_here,  // --password-fd where the system passes no descriptors
+    line_too_long = 1,  // longer than any line is read
+    variable_not_set,   // --password-env names no variable
+    no_terminal,        // no password source given and no terminal to ask on
+    nothing_entered,    // end of input at the prompt
+    passwords_differ,   // the two typed passwords differ
+    echo_stays_on,      // the terminal would show what is typed
+    broken_quoting,     // CSV: a quote inside an unquoted field, or text after a closing quote
+    unclosed_quote,     // CSV: the input ends inside a quoted field
+    field_too_long,     // CSV: a field longer than a line may be; often a quote left open
+    lone_cr,            // a CR outside quotes that is not part of a CRLF
 };
 const std::error_category& input_category() noexcept;
 std::error_code make_error_code(InputError error) noexcept;
-
-// The exit status for a failure to read input: a usage error when the
-// command line itself is what is wrong.
-int exit_status_for(const std::error_code& error) noexcept;
 
 }  // namespace sipcrypt::cli
 

@@ -42,8 +42,4 @@ void hold_closed_standard_descriptors();
 // can read them, once the tool has its own copies.
 void hide_arguments(int argc, char** argv);
 
-// Whether a password can come from a descriptor that the caller opened
-// (--password-fd): on POSIX systems, not on Windows.
-bool password_descriptors_work();
-
 }  // namespace sipcrypt::cli

@@ -100,8 +100,4 @@ void hide_arguments(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) secure_wipe(argv[i], std::strlen(argv[i]));
 }
 
-bool password_descriptors_work() {
-    return true;
-}
-
 }  // namespace sipcrypt::cli

@@ -124,8 +124,4 @@ void hide_arguments(int argc, char** argv) {
     secure_wipe(rest, wcslen(rest) * sizeof(wchar_t));
 }
 
-bool password_descriptors_work() {
-    return false;
-}
-
 }  // namespace sipcrypt::cli

@@ -1,8 +1,8 @@
-#include <cstddef>
-#include <vector>
-
 #include "output_sink.h"
 
+#include <cstddef>
+
+#include "diagnostics.h"
 #include "io.h"
 
 namespace sipcrypt::cli {
@@ -29,11 +29,16 @@ void OutputSink::write_line(std::string_view text) {
     write("\n");
 }
 
-std::error_code OutputSink::flush() {
+void OutputSink::flush() {
     if (!error_) error_ = write_all(fd_, {buffer_.data(), buffer_.size()});
     secure_wipe(buffer_.data(), buffer_.size());
     buffer_.clear();
-    return error_;
+}
+
+bool OutputSink::finish(std::string_view where) {
+    flush();
+    if (error_) report(where, error_.message());
+    return !error_;
 }
 
 }  // namespace sipcrypt::cli

@@ -18,12 +18,15 @@ class OutputSink {
 
     void write(std::string_view text);
     void write_line(std::string_view text);
-    // Empty when everything written so far has reached the descriptor; else
-    // the first failure, which flush() too returns from then on.
-    std::error_code flush();
+    // The first failed write so far, if any.
     const std::error_code& error() const noexcept { return error_; }
+    // Writes out what is buffered: true when everything arrived; else false,
+    // with the failure reported as that of `where`.
+    bool finish(std::string_view where);
 
   private:
+    void flush();
+
     int fd_;
     SecretBytes buffer_;  // may hold decrypted values
     std::error_code error_;

@@ -1,14 +1,12 @@
 #include "password_input.h"
 
 #include <CLI/CLI.hpp>
-#include <memory>
-#include <vector>
 
 #include "input_error.h"
 #include "io.h"
 #include "line_reader.h"
-#include "parse_errors.h"
 #include "terminal_prompt.h"
+#include "usage.h"
 
 namespace sipcrypt::cli {
 
@@ -34,52 +32,48 @@ std::error_code read_from(int fd, SecretBytes& password, PasswordInput::Confirm 
     return read_first_line(fd, password, got);
 }
 
-std::error_code read_from_file(const std::string& path, SecretBytes& password,
-                               PasswordInput::Confirm confirm) {
-    if (path == "-") return read_from(standard_input, password, confirm);
-    int fd = -1;
-    if (const auto error = open_for_reading(path, fd)) return error;
-    const std::error_code error = read_from(fd, password, confirm);
-    close_file(fd);
-    return error;
-}
-
 }  // namespace
 
-void PasswordInput::add_options(CLI::App& command) {
-    file_option_ = command
-                       .add_option("--password-file", file_,
-                                   "read the password from the first line of FILE ('-': "
-                                   "standard input)")
-                       ->type_name("FILE")
-                       ->check(file_name_check());
-    env_option_ = command
-                      .add_option("--password-env", env_,
-                                  "read the password from the environment variable NAME")
-                      ->type_name("NAME");
-    fd_option_ = command
-                     .add_option("--password-fd", fd_,
-                                 "read the password from the first line of file descriptor N")
-                     ->type_name("N")
-                     ->check(descriptor_check());
-    file_option_->excludes(env_option_)->excludes(fd_option_);
-    env_option_->excludes(file_option_)->excludes(fd_option_);
-    fd_option_->excludes(file_option_)->excludes(env_option_);
+PasswordInput::PasswordInput(CLI::App& command) {
+    auto* file = command
+                     .add_option("--password-file", file_,
+                                 "read the password from the first line of FILE ('-': "
+                                 "standard input)")
+                     ->type_name("FILE")
+                     ->check(not_empty("file name ('-' is standard input)"));
+    auto* env = command
+                    .add_option("--password-env", env_,
+                                "read the password from the environment variable NAME")
+                    ->type_name("NAME")
+                    ->check(not_empty("variable name"));
+    file->excludes(env);
+#ifndef _WIN32
+    auto* fd = command
+                   .add_option("--password-fd", fd_,
+                               "read the password from the first line of file descriptor N")
+                   ->type_name("N")
+                   ->check(descriptor_number());
+    fd->excludes(file)->excludes(env);
+#endif
 }
 
 std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
                                     std::string& where) const {
     password.clear();
-    if (file_option_->count() > 0) {
+    if (!file_.empty()) {
         where = "--password-file " + file_;
-        return read_from_file(file_, password, confirm);
+        if (file_ == "-") return read_from(standard_input, password, confirm);
+        int fd = -1;
+        if (const auto error = open_for_reading(file_, fd)) return error;
+        const std::error_code error = read_from(fd, password, confirm);
+        close_file(fd);
+        return error;
     }
-    if (fd_option_->count() > 0) {
+    if (fd_ >= 0) {
         where = "--password-fd " + std::to_string(fd_);
-        if (!password_descriptors_work()) return InputError::no_descriptors_here;
         return read_from(fd_, password, confirm);
     }
-    if (env_option_->count() > 0) {
+    if (!env_.empty()) {
         where = "--password-env " + env_;
         if (!environment_variable(env_, password)) return InputError::variable_not_set;
         return {};

@@ -7,10 +7,17 @@
 
 namespace CLI {
 class App;
-class Option;
 }  // namespace CLI
 
 namespace sipcrypt::cli {
+
+// Windows passes no file descriptors to programs: no --password-fd there.
+#ifdef _WIN32
+inline constexpr const char* password_options = "--password-file FILE or --password-env NAME";
+#else
+inline constexpr const char* password_options =
+    "--password-file FILE, --password-env NAME or --password-fd N";
+#endif
 
 // Where the password comes from: a file, an environment variable, a file
 // descriptor, or else the terminal. No option takes the password itself, so
@@ -19,7 +26,7 @@ class PasswordInput {
   public:
     enum class Confirm { no, yes };
 
-    void add_options(CLI::App& command);
+    explicit PasswordInput(CLI::App& command);
 
     // The password's text, as given. With Confirm::yes a password typed at a
     // terminal is asked twice. On failure, `where` names the source for the
@@ -30,9 +37,6 @@ class PasswordInput {
     std::string file_;
     std::string env_;
     int fd_ = -1;
-    CLI::Option* file_option_ = nullptr;
-    CLI::Option* env_option_ = nullptr;
-    CLI::Option* fd_option_ = nullptr;
 };
 
 }  // namespace sipcrypt::cli

@@ -31,9 +31,6 @@ class TerminalPrompt {
     // resumed, echo goes off again and the prompt shows again.
     std::error_code ask_secret(std::string_view prompt, SecretBytes& answer);
 
-    // A line on the terminal, for telling the user something while asking.
-    void say(std::string_view text);
-
     struct Device;  // the platform's own
 
   private:

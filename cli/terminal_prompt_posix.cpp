@@ -1,6 +1,6 @@
 // The password prompt on POSIX terminals.
 #include <fcntl.h>
-#include <poll.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,10 +70,14 @@ class SignalWatch {
 
     // Waits until `fd` has input, or a watched signal came (false).
     bool wait_for_input(int fd) const {
-        pollfd wanted = {fd, POLLIN, 0};
         for (;;) {
             if (caught_signal != 0) return false;
-            if (::ppoll(&wanted, 1, nullptr, &previous_mask_) >= 0) return true;
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(fd, &readable);
+            if (::pselect(fd + 1, &readable, nullptr, nullptr, nullptr, &previous_mask_) >= 0) {
+                return true;
+            }
             if (errno != EINTR) return true;  // the read that follows reports it
         }
     }
@@ -155,10 +159,6 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& erro
 TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
 
 TerminalPrompt::~TerminalPrompt() = default;
-
-void TerminalPrompt::say(std::string_view text) {
-    (void)write_all(device_->fd, text);
-}
 
 std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
     const int fd = device_->fd;

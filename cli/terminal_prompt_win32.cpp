@@ -74,11 +74,6 @@ TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::mo
 
 TerminalPrompt::~TerminalPrompt() = default;
 
-void TerminalPrompt::say(std::string_view text) {
-    std::u16string wide;
-    if (utf8_to_utf16(text, wide)) write_console(device_->output, wide);
-}
-
 std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
     answer.clear();
     DWORD mode = 0;

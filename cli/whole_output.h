@@ -1,49 +1,51 @@
 #pragma once
 
-#include <memory>
 #include <string>
-#include <system_error>
+
+#include "output_platform.h"
 
 namespace sipcrypt::cli {
 
-// Output that appears whole or not at all. Everything is first written to a
-// temporary file; only commit() delivers it:
-//  - to a new file or a regular file with one name, by renaming a file made
-//    beside it into its place: the file keeps its mode (and, for root, its
-//    owner); a new one is readable by its owner only. A symbolic link is
-//    followed, and the file it names is the one replaced.
-//  - to standard output ("-" or no path), a FIFO, a device, or a regular
-//    file with several names (hard links), by copying in: the link between
-//    the names stays, and a file's space is reserved first where the file
-//    system allows, so that a full disk is found before any byte changes.
-// A target the user may not write is refused when opened. No temporary file
-// is left behind, even when a signal ends the tool.
+// Output that appears whole or not at all where -o points ("-" or nothing:
+// standard output). The target is examined when the object is made, before
+// any work, and the output is held until commit() delivers it:
+//  - a regular file, named directly or through symbolic links, is replaced
+//    by a file made beside it, synced and renamed over it; it keeps its mode
+//    and owner (on Windows its attributes and ACL), and a new one is
+//    readable by its owner only;
+//  - a regular file with several names (hard links) is written in place,
+//    space first, so that every name shows the output;
+//  - anything else (standard output, /dev/stdout, /dev/fd/N, a FIFO, a
+//    terminal, a device, NUL, CON) is written into as it is open, appending
+//    where it was opened to append; nothing is ever renamed over the file
+//    behind a descriptor.
+// A failed run, or one that a signal or Ctrl-C ends, leaves no file behind.
 class WholeOutput {
   public:
-    explicit WholeOutput(std::string path);
+    explicit WholeOutput(const std::string& path);
     ~WholeOutput();
     WholeOutput(const WholeOutput&) = delete;
     WholeOutput& operator=(const WholeOutput&) = delete;
 
-    // The descriptor to write to, when error() is empty; else error() and
-    // failure() say why the output could not be opened.
-    int fd() const noexcept;
-
-    // Delivers the output: an empty error_code, or else why not, with
-    // failure() saying what failed.
-    std::error_code commit();
-
-    // Where the output goes ("standard output" or the path), and where its
-    // bytes are written until commit(), for messages.
-    std::string destination() const;
-    const std::string& written_to() const noexcept;
-    const std::string& failure() const noexcept;
-    const std::error_code& error() const noexcept;
-
-    struct State;  // the platform's own
+    // Empty while all is well; else why not, for a message about destination().
+    const std::string& problem() const noexcept { return problem_; }
+    // Where to write the output until commit(), and its name for messages.
+    int fd() const noexcept { return spool_.fd; }
+    const std::string& spool_name() const noexcept { return spool_where_; }
+    // Delivers the output; false, with problem() set, when it could not.
+    bool commit();
+    // "standard output" or the path as given.
+    const std::string& destination() const noexcept { return destination_; }
 
   private:
-    std::unique_ptr<State> state_;
+    bool fail(const std::string& what, std::error_code why);
+    std::error_code write_into_target();
+
+    std::string destination_;
+    output_platform::Target target_;
+    output_platform::Spool spool_;
+    std::string spool_where_;
+    std::string problem_;
 };
 
 }  // namespace sipcrypt::cli

@@ -23,8 +23,6 @@ class Codec {
                                        EncodingRefusal* why = nullptr);
     explicit Codec(std::unique_ptr<TextEncoding> encoding);
 
-    const std::string& encoding_name() const noexcept { return encoding_->name(); }
-
     // Keys the cipher with the password's text, replacing any earlier key:
     // done, or why the password cannot be used (empty, a zero byte, a line
     // break, a character the encoding cannot hold), and then no key at all.

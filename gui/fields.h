@@ -29,9 +29,6 @@ inline constexpr std::array<Field, 4> parameters = {Field::sip_login, Field::sip
 constexpr Field encrypted(Field parameter) {
     return static_cast<Field>(static_cast<std::size_t>(parameter) + parameters.size());
 }
-constexpr bool is_output(Field field) {
-    return static_cast<std::size_t>(field) > parameters.size();
-}
 
 // The boxes are controls 1002 to 1010, in field order.
 inline constexpr int first_box_id = 1002;

@@ -11,7 +11,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
-  libgtest-dev libcli11-dev libcsv-dev valgrind
+  libgtest-dev libcli11-dev libcsv-dev valgrind strace
   # The dialog: Qt 6 Widgets with its platform plugins, and a font, so that
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core

@@ -137,7 +137,6 @@ void SettingsDialog::press(HWND window) {
 }
 
 void SettingsDialog::end(HWND window, INT_PTR result) {
-    ended_with_ = result;
     if (modal_) {
         EndDialog(window, result);
     } else {

@@ -36,8 +36,6 @@ class SettingsDialog {
     // Creates it without a loop of its own, for tests that drive it through
     // its window messages; null on failure.
     HWND create_modeless(HWND owner = nullptr);
-    // How a modeless dialog ended: IDOK, IDCANCEL, or 0 while it is up.
-    INT_PTR ended_with() const { return ended_with_; }
 
   private:
     static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -53,7 +51,6 @@ class SettingsDialog {
     MessageSink message_sink_;
     std::function<void(HWND)> on_ready_;
     bool modal_ = false;
-    INT_PTR ended_with_ = 0;
 };
 
 }  // namespace sipcrypt::gui::win32

@@ -45,7 +45,7 @@ TEST(BadInput, RefusedWithAMessageThatNamesWhere) {
          "login,password,proxy,outbound_proxy\n",
          1,
          "",
-         "/nonexistent/dir/out.csv: cannot create a file beside it: No such file or directory"},
+         "/nonexistent/dir/out.csv: no such folder"},
     };
     for (const auto& c : cases) {
         const auto r = sipcrypt(c.arguments, c.input, secret_env);

@@ -103,7 +103,7 @@ TEST(EncryptCommand, PasswordProblemsEncryptNothing) {
         {{"encrypt", "--password-env", "PW", "--password-file", "f", "v"},
          {{"PW", "x"}},
          2,
-         "give at most one of --password-file, --password-env and --password-fd"},
+         "--password-file excludes --password-env"},
         {{"encrypt", "--password-env", "PW", "--encoding", "NO-SUCH", "v"},
          {{"PW", "x"}},
          2,

@@ -56,6 +56,9 @@ TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
         // Decrypting asks once; accounts, which encrypts, twice.
         {{"decrypt", alice_text}, {"secret"}, 0, alice},
         {{"accounts", "-i", "/dev/null"}, {"secret", "secrte"}, 1, "the two passwords differ"},
+        // An output that cannot be written is refused before anything is asked.
+        {{"accounts", "-o", "/nonexistent/out.csv"}, {}, 1, "no such folder"},
+        {{"accounts", "-o", "/"}, {}, 1, "is a folder"},
     };
     for (const auto& c : cases) {
         TerminalSession terminal(c.arguments);
@@ -69,6 +72,7 @@ TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
         const std::string& screen = terminal.finish();
         EXPECT_NE(screen.find(c.shown), std::string::npos) << screen;
         EXPECT_EQ(screen.find("secr"), std::string::npos) << "echoed: " << screen;
+        if (c.answers.empty()) EXPECT_EQ(screen.find("Password"), std::string::npos) << screen;
         EXPECT_EQ(screen.find("Repeat"),
                   c.answers.size() == 1 ? std::string::npos : screen.find("Repeat"));
         EXPECT_TRUE(echoes(terminal.settings())) << "echo left off";

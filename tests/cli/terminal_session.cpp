@@ -153,10 +153,12 @@ termios TerminalSession::settings() const {
 const std::string& TerminalSession::finish() {
     while (read_screen(ten_seconds)) {
     }
-    if (shell_ > 0) {
+    // A job still running, at a prompt no one answers, ends with its shell.
+    if (shell_ > 0 && ::waitpid(shell_, nullptr, WNOHANG) == 0) {
+        ::kill(shell_, SIGKILL);
         ::waitpid(shell_, nullptr, 0);
-        shell_ = -1;
     }
+    shell_ = -1;
     return screen_;
 }
 

@@ -1,8 +1,14 @@
 // The tool as users run it, on every platform it is built for: on Linux the
 // native binary, on Windows sipcrypt.exe (under Wine in CI). What holds for
 // both is tested here once.
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -115,11 +121,8 @@ TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {
         {{"--version"}, "", 0, "sipcrypt " SIPCRYPT_VERSION "\n", ""},
     };
     if (on_windows) {
-        cases.push_back({{"encrypt", "--password-fd", "3", "x"},
-                         "",
-                         2,
-                         "",
-                         "--password-fd 3: Windows passes no file descriptors to programs"});
+        cases.push_back(
+            {{"encrypt", "--password-fd", "3", "x"}, "", 2, "", "unknown option '--password-fd'"});
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.back());
@@ -132,6 +135,88 @@ TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {
             EXPECT_NE(r.err.find("sipcrypt: " + c.message), std::string::npos) << r.err;
         }
     }
+}
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// What the platform keeps of a file that -o replaces, and what it refuses.
+void set_attributes([[maybe_unused]] const std::filesystem::path& path,
+                    [[maybe_unused]] unsigned attributes) {
+#ifdef _WIN32
+    SetFileAttributesW(path.c_str(), attributes);
+#endif
+}
+unsigned attributes_of([[maybe_unused]] const std::filesystem::path& path) {
+#ifdef _WIN32
+    return GetFileAttributesW(path.c_str());
+#else
+    return 0;
+#endif
+}
+
+// -o: what cannot take the output is refused by name before any work, a
+// device is written into, and a file is replaced whole.
+TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
+    const auto folder = std::filesystem::temp_directory_path() / "sipcrypt-tool-output";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string header = "login,password,proxy,outbound_proxy\r\n";
+    const std::string csv = header + "J,,,\r\n", encrypted = header + "v7junFyYswo=,,,\r\n";
+    struct Case {
+        std::string name;
+        unsigned attributes;  // Windows only: of an existing file, before and after
+        int status;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {".", 0, 1, "is a folder"},
+        {"missing/out.csv", 0, 1, "no such folder"},
+        {"new.csv", 0, 0, ""},
+        {"old.csv", 0, 0, ""},
+        {on_windows ? "NUL" : "/dev/null", 0, 0, ""},
+    };
+    if (on_windows) {
+        cases.push_back({"hidden.csv", 0x2 /* hidden */, 0, ""});
+        cases.push_back({"read-only.csv", 0x1 /* read-only */, 1, "permission denied"});
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool device = c.name == "NUL" || c.name[0] == '/';
+        const auto path = device ? std::filesystem::path(c.name) : folder / c.name;
+        if (c.attributes != 0 || c.name == "old.csv") {
+            std::ofstream(path, std::ios::binary) << "the old contents\n";
+            set_attributes(path, c.attributes);
+        }
+        const auto r = tool({"accounts", "--password-env", "SIP_KEY", "-o", path.string()}, csv);
+        EXPECT_EQ(r.exit_status, c.status) << r.err;
+        EXPECT_EQ(r.out, "");
+        if (!c.message.empty()) {
+            EXPECT_NE(r.err.find(path.string() + ": " + c.message), std::string::npos) << r.err;
+        }
+        if (c.status == 0 && !device) {
+            EXPECT_EQ(contents(path), encrypted);
+        }
+        if (c.status != 0 && c.attributes != 0) {
+            EXPECT_EQ(contents(path), "the old contents\n");
+        }
+        if (c.attributes != 0) {
+            EXPECT_EQ(attributes_of(path) & 0x3, c.attributes);
+        }
+        set_attributes(path, 0x80 /* normal */);
+    }
+    // Nothing is left beside the files.
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {"new.csv", "old.csv"};
+    if (on_windows) expected = {"hidden.csv", "new.csv", "old.csv", "read-only.csv"};
+    EXPECT_EQ(left, expected);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "cipher/base64.h"
 #include "cipher/ecb.h"
+#include "core/codec.h"
 #include "core/limits.h"
 
 namespace sipcrypt {
@@ -112,6 +113,16 @@ TEST(ParameterEncryption, RefusalsLeaveTheOutputUntouched) {
     for (const auto& c : cases) {
         std::string output = old;
         EXPECT_EQ(encrypt_parameter(c.value, output, c.password), c.status) << c.value.size();
+        EXPECT_EQ(output, old);
+    }
+    // A codec keyed before has no key at all after a refused password.
+    const auto codec = Codec::open("UTF-8");
+    for (const std::string& refused :
+         {std::string(), std::string("pw\n"), std::string("p\0w", 3)}) {
+        ASSERT_TRUE(codec->set_password("earlier").ok());
+        EXPECT_FALSE(codec->set_password(refused).ok());
+        std::string output = old;
+        EXPECT_EQ(codec->encrypt("value", output), ParameterStatus::empty_password);
         EXPECT_EQ(output, old);
     }
 }

@@ -1,51 +1,52 @@
-#include "cipher_command.h"
+#include "command.h"
 
 #include <CLI/CLI.hpp>
-#include <memory>
-#include <string_view>
-#include <system_error>
 
-#include "cipher/secret_memory.h"
+#include "core/codec.h"
 #include "core/converter.h"
 #include "core/limits.h"
-#include "core/outcome.h"
 #include "core/text_encoding.h"
 #include "diagnostics.h"
-#include "exit_status.h"
 #include "input_error.h"
-#include "password_input.h"
+#include "usage.h"
 
 namespace sipcrypt::cli {
 
-CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
-                             const std::string& description, PasswordInput::Confirm confirm)
-    : command_(tool.add_subcommand(name, description)), confirm_(confirm) {
-    password_.add_options(*command_);
-    encoding_name_ = system_encoding_name();
-    command_
-        ->add_option("--encoding", encoding_name_,
-                     "the encoding the decrypting program reads (for example WINDOWS-1252; " +
-                         std::string(encoding_names_hint()) + ")")
-        ->type_name("NAME")
-        ->capture_default_str();
+Command::Command(CLI::App& tool, const std::string& name, const std::string& description)
+    : command_(tool.add_subcommand(name, description)) {
+    // Given twice is refused by run(), in the tool's words.
+    command_->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
-bool CipherCommand::chosen() const {
-    return command_->parsed();
+CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
+                             const std::string& description, PasswordInput::Confirm confirm)
+    : Command(tool, name, description), password_(command()), confirm_(confirm) {
+    encoding_name_ = system_encoding_name();
+    command()
+        .add_option("--encoding", encoding_name_,
+                    "the encoding the decrypting program reads (default " + encoding_name_ +
+                        "; for example WINDOWS-1252; " + std::string(encoding_names_hint()) + ")")
+        ->type_name("NAME");
 }
 
 int CipherCommand::run() {
+    if (const CLI::Option* repeated = repeated_option(command())) {
+        report({}, repeated->get_name() + " is given more than once; run 'sipcrypt " +
+                       command().get_name() + " --help'");
+        return exit_usage;
+    }
     EncodingRefusal why{};
     const auto codec = Codec::open(encoding_name_, &why);
     if (!codec) {
         report("--encoding " + encoding_name_, describe(why));
         return exit_usage;
     }
+    if (!open()) return exit_refused;
     SecretBytes password;
     std::string where;
     if (const std::error_code error = password_.read(password, confirm_, where)) {
         report(where, error.message());
-        return exit_status_for(error);
+        return error == InputError::no_terminal ? exit_usage : exit_refused;
     }
     if (const Outcome keyed = codec->set_password({password.data(), password.size()});
         !keyed.ok()) {
