@@ -3,9 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include "core/codec.h"
-#include "core/converter.h"
+#include "core/encoding_choice.h"
 #include "core/limits.h"
-#include "core/text_encoding.h"
 #include "diagnostics.h"
 #include "input_error.h"
 #include "usage.h"
@@ -21,12 +20,12 @@ Command::Command(CLI::App& tool, const std::string& name, const std::string& des
 CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
                              const std::string& description, PasswordInput::Confirm confirm)
     : Command(tool, name, description), password_(command()), confirm_(confirm) {
-    encoding_name_ = system_encoding_name();
     command()
         .add_option("--encoding", encoding_name_,
-                    "the encoding the decrypting program reads (default " + encoding_name_ +
-                        "; for example WINDOWS-1252; " + std::string(encoding_names_hint()) + ")")
-        ->type_name("NAME");
+                    "the encoding the decrypting program reads, for example WINDOWS-1252 (" +
+                        how_the_encoding_is_chosen() + "; sipcrypt --list-encodings)")
+        ->type_name("NAME")
+        ->check(not_empty("encoding name"));
 }
 
 int CipherCommand::run() {
@@ -35,12 +34,13 @@ int CipherCommand::run() {
                        command().get_name() + " --help'");
         return exit_usage;
     }
-    EncodingRefusal why{};
-    const auto codec = Codec::open(encoding_name_, &why);
-    if (!codec) {
-        report("--encoding " + encoding_name_, describe(why));
+    std::string problem;
+    auto encoding = choose_encoding(encoding_name_, problem);
+    if (!encoding) {
+        report({}, problem);
         return exit_usage;
     }
+    const auto codec = std::make_unique<Codec>(std::move(encoding));
     if (!open()) return exit_refused;
     SecretBytes password;
     std::string where;

@@ -31,9 +31,6 @@ void close_file(int fd);
 
 bool is_terminal(int fd);
 
-// The value of an environment variable as UTF-8; false when it is not set.
-bool environment_variable(const std::string& name, SecretBytes& value);
-
 // At start: standard input, output and error that were closed stay closed
 // for reading and writing, and no file the tool opens takes their numbers.
 void hold_closed_standard_descriptors();

@@ -74,13 +74,6 @@ bool is_terminal(int fd) {
     return ::isatty(fd) != 0;
 }
 
-bool environment_variable(const std::string& name, SecretBytes& value) {
-    const char* found = std::getenv(name.c_str());
-    if (found == nullptr) return false;
-    value.assign(found, found + std::strlen(found));
-    return true;
-}
-
 void hold_closed_standard_descriptors() {
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;

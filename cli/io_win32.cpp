@@ -86,19 +86,6 @@ bool is_terminal(int fd) {
     return is_console(fd);
 }
 
-// The narrow environment holds the ANSI code page; the wide one, the text.
-bool environment_variable(const std::string& name, SecretBytes& value) {
-    std::u16string wide_name;
-    if (!utf8_to_utf16(name, wide_name)) return false;
-    const wchar_t* found = _wgetenv(reinterpret_cast<const wchar_t*>(wide_name.c_str()));
-    if (found == nullptr) return false;
-    std::string utf8;
-    const bool whole = utf16_to_utf8(reinterpret_cast<const char16_t*>(found), utf8);
-    value.assign(utf8.begin(), utf8.end());
-    wipe_string(utf8);
-    return whole;
-}
-
 // Bytes go in and out as they are: no CRLF translation, no end at Ctrl-Z.
 void hold_closed_standard_descriptors() {
     for (const int fd : {standard_input, standard_output, standard_error}) {

@@ -13,9 +13,8 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<char*> pointers;
     for (int i = 0; i < argc; ++i) {
         const std::u16string_view wide(reinterpret_cast<const char16_t*>(argv[i]));
-        // A lone surrogate cannot be an intended argument; it becomes U+FFFD
-        // in its own copy, and the parser shows it as such.
-        if (!sipcrypt::utf16_to_utf8(wide, arguments[i])) arguments[i] = "\xEF\xBF\xBD";
+        // Half of a surrogate pair stays broken, for the checks to refuse.
+        sipcrypt::utf16_to_utf8_as_is(wide, arguments[i]);
         pointers.push_back(arguments[i].data());
     }
     pointers.push_back(nullptr);

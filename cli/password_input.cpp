@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/converter.h"
 #include "input_error.h"
 #include "io.h"
 #include "line_reader.h"
@@ -75,7 +76,10 @@ std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
     }
     if (!env_.empty()) {
         where = "--password-env " + env_;
-        if (!environment_variable(env_, password)) return InputError::variable_not_set;
+        std::string text;
+        if (!environment_text(env_, text)) return InputError::variable_not_set;
+        password.assign(text.begin(), text.end());
+        wipe_string(text);
         return {};
     }
     where.clear();

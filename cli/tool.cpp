@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command.h"
+#include "core/code_pages.h"
 #include "diagnostics.h"
 #include "io.h"
 #include "usage.h"
@@ -28,6 +29,14 @@ int delivered_to_standard_output() {
     return exit_done;
 }
 
+#ifdef _WIN32
+constexpr const char* other_encodings = "";
+#else
+constexpr const char* other_encodings =
+    "Other names go to iconv (iconv --list), and count only where a conversion comes back "
+    "exactly.\n";
+#endif
+
 }  // namespace
 
 int run_tool(int argc, char** argv) {
@@ -41,6 +50,15 @@ int run_tool(int argc, char** argv) {
     // Arguments such as /pKh/Cu6o/8= are values, on Windows too.
     tool.allow_windows_style_options(false);
     tool.set_version_flag("--version", "sipcrypt " SIPCRYPT_VERSION);
+    tool.add_flag_callback(
+        "--list-encodings",
+        [] {
+            std::cout << "Names for --encoding, by Windows code page (case, '-' and '_' make no "
+                         "difference;\nCP1252, WINDOWS-1252 and 1252 are one):\n"
+                      << encoding_list() << other_encodings;
+            throw CLI::Success();
+        },
+        "list the names --encoding takes and exit");
     tool.require_subcommand(1);
     tool.footer("The password comes from " + std::string(password_options) +
                 ",\nor is asked on the terminal; never from the command line.\n\n"

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,37 +11,45 @@
 
 namespace sipcrypt {
 
-// The platform's own conversion between UTF-8 and one other encoding: iconv
-// on POSIX systems, the code-page functions on Windows. It only converts;
-// what counts as exact is TextEncoding's to decide.
+// A conversion between UTF-8 and one other encoding. It only converts; what
+// counts as exact is TextEncoding's to decide.
 class Converter {
   public:
     static constexpr std::size_t npos = std::string_view::npos;
 
-    // Null when the platform does not know the name.
-    static std::unique_ptr<Converter> open(std::string_view name);
-    ~Converter();
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+    virtual ~Converter() = default;
 
     // Each converts all of `in` from the initial state, flushing any final
     // shift, and returns npos; or the offset of the input byte at which it
-    // stopped, with `out` holding what converted before it.
-    std::size_t from_utf8(std::string_view in, SecretBytes& out);
-    std::size_t to_utf8(std::string_view in, SecretBytes& out);
+    // stopped, with `out` holding what converted before it. `from_utf8`
+    // takes well-formed UTF-8 only.
+    virtual std::size_t from_utf8(std::string_view in, SecretBytes& out) = 0;
+    virtual std::size_t to_utf8(std::string_view in, SecretBytes& out) = 0;
 
-    struct Tables;  // the platform's own state
-
-  private:
-    explicit Converter(std::unique_ptr<Tables> tables);
-    std::unique_ptr<Tables> tables_;
+    // Whatever it converts comes back exactly, so no round trip need tell.
+    virtual bool exact() const noexcept { return false; }
 };
 
-// The encoding that the system's own programs read when none is named:
-// UTF-8 on Linux, the ANSI code page on Windows.
-std::string system_encoding_name();
+// What the core asks of the system, behind one seam (POSIX or Windows).
 
-// Where the names the converter knows are listed, for messages.
-std::string_view encoding_names_hint();
+// The system's converter for a name outside Windows' code pages: iconv on
+// POSIX systems, none on Windows. Null when it does not know the name.
+std::unique_ptr<Converter> open_system_converter(std::string_view name);
+
+// The ANSI code page, which Windows' programs read; 0 where there is none.
+std::uint16_t ansi_code_page();
+
+// An environment variable as UTF-8 (a broken UTF-16 character on Windows
+// stays broken, for the checks to find); false when it is not set.
+bool environment_text(const std::string& name, std::string& value);
+
+// The settings file: $XDG_CONFIG_HOME/sipcrypt/sipcrypt.conf (or under
+// ~/.config), %APPDATA%\sipcrypt\sipcrypt.conf on Windows; empty if there
+// is no folder for it.
+std::string settings_file_path();
+
+// A file opened to read, by its name in UTF-8; null, with errno set, when it
+// cannot be.
+std::FILE* open_file(const std::string& path);
 
 }  // namespace sipcrypt

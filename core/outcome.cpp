@@ -46,6 +46,13 @@ std::string_view phrase(ParameterStatus status) noexcept {
             return "the password holds a zero byte, where the decrypting side would end it";
         case ParameterStatus::password_has_line_break:
             return "the password holds a line break, often one left by a Windows line end";
+        case ParameterStatus::broken_text:
+            return "the text holds a broken character (half of a UTF-16 surrogate pair)";
+        case ParameterStatus::no_encoding_chosen:
+            return " is not ASCII, and no encoding is chosen for other text: set "
+                   "SIPCRYPT_ENCODING=WINDOWS-1252 or encoding= in "
+                   "~/.config/sipcrypt/sipcrypt.conf, "
+                   "or use --encoding; UTF-8 if the decrypting program reads UTF-8";
     }
     return "unknown status";
 }
@@ -75,6 +82,13 @@ std::string describe(const Outcome& outcome) {
             return std::string(plain.substr(0, cut)) + " (" + (outcome.byte == '\r' ? "CR" : "LF") +
                    position + ")" + std::string(plain.substr(cut));
         }
+        case ParameterStatus::broken_text:
+            if (outcome.position == 0) break;
+            return std::string(plain) + position;
+        case ParameterStatus::no_encoding_chosen:
+            return (outcome.character != 0 ? "character U+" + hex(outcome.character, 4)
+                                           : "byte 0x" + hex(outcome.byte, 2)) +
+                   position + std::string(plain);
         case ParameterStatus::value_too_long:
             return std::string(plain) + " " + std::to_string(outcome.limit) + " bytes";
         case ParameterStatus::text_too_long:

@@ -26,6 +26,8 @@ enum class ParameterStatus {
     value_has_line_break,       // holds CR or LF: a value is one line
     password_has_zero_byte,     // the decrypting side would end the password there
     password_has_line_break,    // holds CR or LF, often a line end left on it
+    broken_text,                // half of a UTF-16 surrogate pair, in UTF-8's form
+    no_encoding_chosen,         // not ASCII, where no encoding was chosen
 };
 
 // The one result of the core: a status with the detail that a message about
@@ -33,8 +35,8 @@ enum class ParameterStatus {
 // equal to its bare status.
 struct Outcome {
     ParameterStatus status = ParameterStatus::done;
-    char32_t character = 0;     // unrepresentable_character: the character
-    std::uint8_t byte = 0;      // not_utf8, not_in_encoding, *_line_break: the byte
+    char32_t character = 0;     // unrepresentable_character, no_encoding_chosen: the character
+    std::uint8_t byte = 0;      // not_utf8, not_in_encoding, *_line_break, no_encoding_chosen
     std::size_t position = 0;   // 1-based: the character's place in the text, or the byte's
     std::size_t limit = 0;      // value_too_long, text_too_long: the limit passed
     std::string_view encoding;  // the encoding's name, for the messages that name it

@@ -1,4 +1,6 @@
 #include "text_encoding.h"
+
+#include "code_pages.h"
 #include "converter.h"
 #include "outcome.h"
 
@@ -12,39 +14,6 @@ namespace sipcrypt {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-bool names_utf8(std::string_view name) {
-    std::string upper;
-    for (char c : name) {
-        if (c != '-' && c != '_') upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    }
-    return upper == "UTF8";
-}
-
-using Direction = std::size_t (Converter::*)(std::string_view, SecretBytes&);
-
-std::string_view view(const SecretBytes& bytes) {
-    return {bytes.data(), bytes.size()};
-}
-
-// Converts `in` one way and back, and returns the offset of the first byte of
-// `in` that does not come back as it went, or npos; `out` holds the result
-// of the first conversion. What stops the first conversion is found, but so
-// is anything before it that the way back alone shows: a character dropped
-// or mapped one way only.
-std::size_t round_trip(Converter& converter, Direction there, Direction back, std::string_view in,
-                       SecretBytes& out) {
-    const std::size_t stopped = (converter.*there)(in, out);
-    const std::string_view expected = stopped == npos ? in : in.substr(0, stopped);
-    SecretBytes returned;
-    (converter.*back)(view(out), returned);
-    const auto [at, _] =
-        std::mismatch(expected.begin(), expected.end(), returned.begin(), returned.end());
-    if (at != expected.end() || returned.size() != expected.size()) {
-        return static_cast<std::size_t>(at - expected.begin());
-    }
-    return stopped;
-}
 
 // The character of well-formed UTF-8 `text` whose bytes include `offset`,
 // with its 1-based position among the characters.
@@ -120,26 +89,53 @@ bool is_valid_utf8(std::string_view text) noexcept {
 std::string describe(EncodingRefusal refusal) {
     switch (refusal) {
         case EncodingRefusal::unknown:
-            return "unknown encoding (" + std::string(encoding_names_hint()) + ")";
+#ifdef _WIN32
+            return "unknown encoding (sipcrypt --list-encodings shows the names)";
+#else
+            return "unknown encoding (sipcrypt --list-encodings shows the names; iconv --list, "
+                   "others)";
+#endif
         case EncodingRefusal::zero_bytes:
             return "this encoding puts zero bytes into plain text, and the decrypting side ends "
                    "a value at its first zero byte; use an encoding such as UTF-8 or "
                    "WINDOWS-1252";
+        case EncodingRefusal::not_ascii:
+            return "this encoding does not keep plain ASCII text as it is (UTF-7, EBCDIC); use an "
+                   "encoding such as UTF-8 or WINDOWS-1252";
     }
     return "unusable encoding";
 }
 
 std::unique_ptr<TextEncoding> TextEncoding::open(std::string_view name, EncodingRefusal* why) {
-    if (why != nullptr) *why = EncodingRefusal::unknown;
-    if (names_utf8(name)) return std::unique_ptr<TextEncoding>(new TextEncoding("UTF-8", nullptr));
-    auto converter = Converter::open(name);
-    if (!converter) return nullptr;
-    std::unique_ptr<TextEncoding> encoding(
-        new TextEncoding(std::string(name), std::move(converter)));
-    if (encoding->puts_zero_bytes_into_ascii()) {
-        if (why != nullptr) *why = EncodingRefusal::zero_bytes;
-        return nullptr;
+    EncodingRefusal refused = EncodingRefusal::unknown;
+    std::unique_ptr<TextEncoding> encoding;
+    const EncodingName meaning = look_up_encoding(name.empty() ? "US-ASCII" : name);
+    switch (meaning.kind) {
+        case EncodingName::Kind::utf8:
+            encoding.reset(new TextEncoding("UTF-8", nullptr));
+            break;
+        case EncodingName::Kind::code_page:
+            encoding.reset(new TextEncoding(std::string(name), open_code_page(meaning.code_page)));
+            break;
+        case EncodingName::Kind::zero_bytes:
+            refused = EncodingRefusal::zero_bytes;
+            break;
+        case EncodingName::Kind::not_ascii:
+            refused = EncodingRefusal::not_ascii;
+            break;
+        case EncodingName::Kind::other:
+            if (auto converter = open_system_converter(name)) {
+                encoding.reset(new TextEncoding(std::string(name), std::move(converter)));
+                refused = encoding->refusal();
+                if (refused != EncodingRefusal::unknown) encoding.reset();
+            }
+            break;
     }
+    if (encoding && name.empty()) {
+        encoding->name_ = "ASCII";
+        encoding->chosen_ = false;
+    }
+    if (!encoding && why != nullptr) *why = refused;
     return encoding;
 }
 
@@ -148,42 +144,72 @@ TextEncoding::TextEncoding(std::string name, std::unique_ptr<Converter> converte
 
 TextEncoding::~TextEncoding() = default;
 
-// Under such an encoding every value would hold a zero byte.
-bool TextEncoding::puts_zero_bytes_into_ascii() {
+// An encoding the system's converter knows must write plain ASCII as it is:
+// UTF-16 and UTF-32 put zero bytes into it, under any name.
+EncodingRefusal TextEncoding::refusal() const {
     SecretBytes bytes;
     for (char c = ' '; c <= '~'; ++c) {
-        if (converter_->from_utf8(std::string_view(&c, 1), bytes) == npos &&
-            std::find(bytes.begin(), bytes.end(), '\0') != bytes.end()) {
-            return true;
+        const bool converted = converter_->from_utf8(std::string_view(&c, 1), bytes) == npos;
+        if (converted && std::find(bytes.begin(), bytes.end(), '\0') != bytes.end()) {
+            return EncodingRefusal::zero_bytes;
         }
+        if (!converted || bytes.size() != 1 || bytes[0] != c) return EncodingRefusal::not_ascii;
     }
-    return false;
+    return EncodingRefusal::unknown;
+}
+
+// Converts `in` one way into converted_ and returns the offset of the first
+// byte of `in` that does not come back as it went, or npos. What stops the
+// conversion is found, but so is anything before it that only the way back
+// shows: a character dropped, or mapped one way only.
+std::size_t TextEncoding::convert(bool to_utf8, std::string_view in) {
+    const auto there = to_utf8 ? &Converter::to_utf8 : &Converter::from_utf8;
+    const auto back = to_utf8 ? &Converter::from_utf8 : &Converter::to_utf8;
+    const std::size_t stopped = ((*converter_).*there)(in, converted_);
+    if (converter_->exact()) return stopped;
+    const std::string_view expected = stopped == npos ? in : in.substr(0, stopped);
+    ((*converter_).*back)({converted_.data(), converted_.size()}, returned_);
+    const auto [at, _] =
+        std::mismatch(expected.begin(), expected.end(), returned_.begin(), returned_.end());
+    secure_wipe(returned_.data(), returned_.size());
+    if (at != expected.end() || returned_.size() != expected.size()) {
+        return static_cast<std::size_t>(at - expected.begin());
+    }
+    return stopped;
 }
 
 Outcome TextEncoding::from_utf8(std::string_view utf8, SecretBytes& out) {
     // Checked first so that a conversion error can only mean "cannot represent".
     if (const std::size_t bad = first_invalid_utf8(utf8); bad != npos) {
-        return bad_byte(ParameterStatus::not_utf8, utf8, bad);
+        const auto next = bad + 1 < utf8.size() ? static_cast<std::uint8_t>(utf8[bad + 1]) : 0;
+        if (static_cast<std::uint8_t>(utf8[bad]) != 0xED || next < 0xA0 || next > 0xBF) {
+            return bad_byte(ParameterStatus::not_utf8, utf8, bad);
+        }
+        Outcome broken = character_at(utf8.substr(0, bad + 1), bad);
+        broken.status = ParameterStatus::broken_text;
+        return broken;
     }
     if (!converter_) {
         out.assign(utf8.begin(), utf8.end());
         return ParameterStatus::done;
     }
-    SecretBytes bytes;
-    if (const std::size_t bad =
-            round_trip(*converter_, &Converter::from_utf8, &Converter::to_utf8, utf8, bytes);
-        bad != npos) {
+    if (const std::size_t bad = convert(false, utf8); bad != npos) {
+        secure_wipe(converted_.data(), converted_.size());
         Outcome outcome = character_at(utf8, bad);
         outcome.encoding = name_;
+        if (!chosen_) outcome.status = ParameterStatus::no_encoding_chosen;
         return outcome;
     }
-    out.swap(bytes);
+    out.swap(converted_);
+    secure_wipe(converted_.data(), converted_.size());
     return ParameterStatus::done;
 }
 
 Outcome TextEncoding::to_utf8(std::string_view bytes, SecretBytes& out) {
     const auto refuse_at = [&](std::size_t offset) {
-        Outcome outcome = bad_byte(ParameterStatus::not_in_encoding, bytes, offset);
+        Outcome outcome = bad_byte(
+            chosen_ ? ParameterStatus::not_in_encoding : ParameterStatus::no_encoding_chosen, bytes,
+            offset);
         outcome.encoding = name_;
         return outcome;
     };
@@ -192,13 +218,12 @@ Outcome TextEncoding::to_utf8(std::string_view bytes, SecretBytes& out) {
         out.assign(bytes.begin(), bytes.end());
         return ParameterStatus::done;
     }
-    SecretBytes text;
-    if (const std::size_t bad =
-            round_trip(*converter_, &Converter::to_utf8, &Converter::from_utf8, bytes, text);
-        bad != npos) {
+    if (const std::size_t bad = convert(true, bytes); bad != npos) {
+        secure_wipe(converted_.data(), converted_.size());
         return refuse_at(bad);
     }
-    out.swap(text);
+    out.swap(converted_);
+    secure_wipe(converted_.data(), converted_.size());
     return ParameterStatus::done;
 }
 

@@ -22,17 +22,22 @@ std::size_t first_invalid_utf8(std::string_view text) noexcept;
 enum class EncodingRefusal {
     unknown,     // the platform does not know the name
     zero_bytes,  // plain ASCII text would hold zero bytes (UTF-16, UTF-32, ...)
+    not_ascii,   // plain ASCII text would not stay as it is (UTF-7, EBCDIC, ...)
 };
 std::string describe(EncodingRefusal refusal);
 
-// The encoding in which text becomes the bytes that are encrypted: UTF-8, or
-// any encoding the platform's converter knows. A conversion counts only when it is exact: text
-// converted into the encoding must convert back to the same text, and bytes
-// converted into text must convert back to the same bytes. Anything else is
-// refused, never replaced or dropped.
+// The encoding in which text becomes the bytes that are encrypted. A name
+// means what it means on Windows: Windows' code pages come from tables of
+// their own, the same on every platform; UTF-8 needs only checking; other
+// names go to the system's converter (iconv), where it has one. A
+// conversion counts only when it is exact: text converted into the
+// encoding must convert back to the same text, and bytes converted into
+// text must convert back to the same bytes. Anything else is refused, never
+// replaced or dropped.
 class TextEncoding {
   public:
-    // Null when the encoding cannot be used, with `why` (if given) set.
+    // Null when the encoding cannot be used, with `why` (if given) set. An
+    // empty name is none chosen: ASCII, with refusals that say how to choose.
     static std::unique_ptr<TextEncoding> open(std::string_view name,
                                               EncodingRefusal* why = nullptr);
     ~TextEncoding();
@@ -41,21 +46,25 @@ class TextEncoding {
 
     const std::string& name() const noexcept { return name_; }
 
-    // UTF-8 text to bytes in this encoding: done, not_utf8 or
-    // unrepresentable_character, naming the byte or character and its
-    // position. `out` is replaced only on done.
+    // UTF-8 text to bytes in this encoding: done, not_utf8, broken_text,
+    // unrepresentable_character or no_encoding_chosen, naming the byte or
+    // character and its position. `out` is replaced only on done.
     Outcome from_utf8(std::string_view utf8, SecretBytes& out);
 
-    // Bytes in this encoding to UTF-8: done or not_in_encoding, naming the
-    // first byte that fails. `out` is replaced only on done.
+    // Bytes in this encoding to UTF-8: done, not_in_encoding or
+    // no_encoding_chosen, naming the first byte that fails. `out` is
+    // replaced only on done.
     Outcome to_utf8(std::string_view bytes, SecretBytes& out);
 
   private:
     TextEncoding(std::string name, std::unique_ptr<Converter> converter);
-    bool puts_zero_bytes_into_ascii();
+    EncodingRefusal refusal() const;
+    std::size_t convert(bool to_utf8, std::string_view in);
 
     std::string name_;
     std::unique_ptr<Converter> converter_;  // none for UTF-8 itself, which needs only checking
+    bool chosen_ = true;
+    SecretBytes converted_, returned_;  // reused, so that values cost no allocation
 };
 
 }  // namespace sipcrypt

@@ -7,7 +7,9 @@
 
 namespace sipcrypt {
 
-bool utf16_to_utf8(std::u16string_view text, std::string& out) {
+namespace {
+
+bool convert(std::u16string_view text, std::string& out, bool keep_broken) {
     std::string utf8;
     utf8.reserve(text.size() * 3);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -15,11 +17,11 @@ bool utf16_to_utf8(std::u16string_view text, std::string& out) {
         if (c >= 0xD800 && c <= 0xDFFF) {
             const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
                               text[i + 1] <= 0xDFFF;
-            if (!pair) {
+            if (!pair && !keep_broken) {
                 wipe_string(utf8);
                 return false;
             }
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
         if (c < 0x80) {
             utf8 += static_cast<char>(c);
@@ -40,6 +42,16 @@ bool utf16_to_utf8(std::u16string_view text, std::string& out) {
     wipe_string(out);
     out.swap(utf8);
     return true;
+}
+
+}  // namespace
+
+bool utf16_to_utf8(std::u16string_view text, std::string& out) {
+    return convert(text, out, false);
+}
+
+void utf16_to_utf8_as_is(std::u16string_view text, std::string& out) {
+    convert(text, out, true);
 }
 
 bool utf8_to_utf16(std::string_view text, std::u16string& out) {

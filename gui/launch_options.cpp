@@ -1,12 +1,11 @@
 #include "launch_options.h"
 
-#include "core/converter.h"
+#include "core/encoding_choice.h"
 
 namespace sipcrypt::gui {
 
 LaunchOptions read_launch_options(const std::vector<std::string>& arguments) {
     LaunchOptions options;
-    options.encoding = system_encoding_name();
     const auto refuse = [&](std::string why) {
         options.action = LaunchOptions::Action::usage_error;
         options.error = std::move(why);
@@ -21,17 +20,19 @@ LaunchOptions read_launch_options(const std::vector<std::string>& arguments) {
                 options.action = LaunchOptions::Action::version;
             }
         } else if (argument == "--encoding") {
-            if (i + 1 == arguments.size()) return refuse("--encoding needs a value");
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                return refuse("--encoding needs a value");
+            }
             options.encoding = arguments[++i];
         } else if (argument.rfind("--encoding=", 0) == 0) {
             options.encoding = argument.substr(11);
+            if (options.encoding.empty()) return refuse("--encoding needs a value");
         } else if (argument.size() > 1 && argument[0] == '-') {
             return refuse("unknown option '" + argument + "'");
         } else {
             return refuse("unexpected argument '" + argument + "'");
         }
     }
-    if (options.encoding.empty()) return refuse("--encoding needs a value");
     return options;
 }
 
@@ -42,12 +43,11 @@ std::string launch_usage() {
            "password, for the program that decrypts them.\n"
            "\n"
            "Options:\n"
-           "  --encoding NAME  the encoding the decrypting program reads (default " +
-           system_encoding_name() +
+           "  --encoding NAME  the encoding the decrypting program reads, for example\n"
+           "                   WINDOWS-1252 (" +
+           how_the_encoding_is_chosen() +
            ";\n"
-           "                   WINDOWS-1252 for a Western Windows code page; " +
-           std::string(encoding_names_hint()) +
-           ")\n"
+           "                   sipcrypt --list-encodings shows the names)\n"
            "  -h, --help       show this help and exit\n"
            "  -v, --version    show the version and exit\n"
            "\n"

@@ -10,7 +10,7 @@ namespace sipcrypt::gui {
 struct LaunchOptions {
     enum class Action { run, help, version, usage_error };
     Action action = Action::run;
-    std::string encoding;  // the one named, or the system's
+    std::string encoding;  // the one named; empty: as chosen without --encoding
     std::string error;     // for usage_error: what is wrong
 };
 
@@ -24,6 +24,6 @@ std::string launch_usage();
 // Said before the program ends for want of a display, or of the dialog.
 inline constexpr const char* use_the_tool =
     "Start it from a desktop session, or use the command-line tool instead, for example:\n"
-    "  sipcrypt encrypt --password-file pw.txt login password proxy outbound-proxy\n";
+    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n";
 
 }  // namespace sipcrypt::gui

@@ -18,16 +18,13 @@ std::size_t index_of(Field field) {
 
 // A field's text as UTF-8, or why it cannot be.
 Outcome utf8_of(const std::u16string& text, std::string& utf8) {
+    // Only half of a surrogate pair makes a box's text fail to be UTF-8.
     return utf16_to_utf8(text, utf8) ? Outcome(ParameterStatus::done)
-                                     : Outcome(ParameterStatus::not_utf8);
+                                     : Outcome(ParameterStatus::broken_text);
 }
 
 std::string refusal(Field field, const Outcome& status) {
-    // Only a lone surrogate makes a box's text fail to be UTF-8.
-    const std::string why = status == ParameterStatus::not_utf8
-                                ? "the text holds a broken character"
-                                : describe(status);
-    return std::string(field_name(field)) + ": " + why;
+    return std::string(field_name(field)) + ": " + describe(status);
 }
 
 // Clears its strings' buffers when it goes: they hold clear values.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/codec.h"
-#include "core/text_encoding.h"
+#include "core/encoding_choice.h"
 #include "gui/launch_options.h"
 #include "settings_app.h"
 
@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
         case LaunchOptions::Action::run:
             break;
     }
-    sipcrypt::EncodingRefusal why{};
-    const auto codec = sipcrypt::Codec::open(options.encoding, &why);
-    if (!codec) {
-        std::fprintf(stderr, "sipcrypt-gui: --encoding %s: %s\n", options.encoding.c_str(),
-                     describe(why).c_str());
+    std::string problem;
+    auto encoding = sipcrypt::choose_encoding(options.encoding, problem);
+    if (!encoding) {
+        std::fprintf(stderr, "sipcrypt-gui: %s\n", problem.c_str());
         return 2;
     }
+    sipcrypt::Codec codec(std::move(encoding));
     if (!has_display()) {
         std::fputs(
             "sipcrypt-gui: there is no display to show the dialog on (neither DISPLAY nor\n"
@@ -86,5 +86,5 @@ int main(int argc, char** argv) {
     for (const QString& message : startup_messages) {
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     }
-    return application.run(*codec);
+    return application.run(codec);
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/codec.h"
-#include "core/text_encoding.h"
+#include "core/encoding_choice.h"
 #include "core/utf16.h"
 #include "gui/launch_options.h"
 #include "gui/settings_form.h"
@@ -57,15 +57,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         case LaunchOptions::Action::run:
             break;
     }
-    sipcrypt::EncodingRefusal why{};
-    const auto codec = sipcrypt::Codec::open(options.encoding, &why);
-    if (!codec)
-        return tell("--encoding " + options.encoding + ": " + describe(why), MB_ICONERROR, 2);
+    std::string problem;
+    auto encoding = sipcrypt::choose_encoding(options.encoding, problem);
+    if (!encoding) return tell(problem, MB_ICONERROR, 2);
+    sipcrypt::Codec codec(std::move(encoding));
 
     // Themed controls, as the manifest asks for.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    sipcrypt::gui::SettingsForm form(*codec);
+    sipcrypt::gui::SettingsForm form(codec);
     sipcrypt::gui::win32::SettingsDialog dialog(form, instance);
     // OK, Cancel and the close box all end the program.
     return dialog.run_modal() == -1 ? 1 : 0;

@@ -7,7 +7,8 @@
 namespace sipcrypt::testing {
 namespace {
 
-const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
+const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"},
+                                                       {"SIPCRYPT_ENCODING", "UTF-8"}};
 const std::vector<std::string> encrypt_with_env = {"encrypt", "--password-env", "SIP_KEY"};
 
 std::vector<std::string> with(std::vector<std::string> base, const std::vector<std::string>& more) {
@@ -39,7 +40,8 @@ TEST(EncryptCommand, PasswordSourcesAndEncodings) {
     const TempFile no_newline("p\xC3\xA4ssw\xC3\xB6rd");
     const std::string value = "proxy.example.net:5060";
     for (const auto* file : {&crlf_file, &no_newline}) {
-        auto r = sipcrypt({"encrypt", "--password-file", file->path(), value});
+        auto r = sipcrypt({"encrypt", "--password-file", file->path(), value}, {},
+                          {{"SIPCRYPT_ENCODING", "UTF-8"}});
         EXPECT_EQ(r.out, "2XhUY0oK6VHgOQvLDYKBExfYdItYcQE6\n") << r.err;
     }
     auto r = sipcrypt({"encrypt", "--password-env", "PW", "--encoding", "WINDOWS-1252", value}, {},

@@ -71,14 +71,17 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     for (auto& a : argv_storage) argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // The test's environment, but no encoding setting of the user's: a test
+    // that wants one sets it.
+    std::map<std::string, std::string> environment = {
+        {"SIPCRYPT_ENCODING", ""}, {"XDG_CONFIG_HOME", "/nonexistent/sipcrypt-test-settings"}};
+    for (const auto& [name, value] : setup.environment) environment[name] = value;
     std::vector<std::string> env_storage;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (setup.environment.count(entry.substr(0, entry.find('='))) == 0) {
-            env_storage.push_back(entry);
-        }
+        if (environment.count(entry.substr(0, entry.find('='))) == 0) env_storage.push_back(entry);
     }
-    for (const auto& [name, value] : setup.environment) env_storage.push_back(name + "=" + value);
+    for (const auto& [name, value] : environment) env_storage.push_back(name + "=" + value);
     std::vector<char*> envp;
     for (auto& e : env_storage) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -13,12 +13,24 @@ namespace sipcrypt::testing {
 
 namespace {
 
+// UTF-8 to UTF-16, where the form of a lone surrogate stands for it: the
+// tests hand the tool broken text, as Windows can.
 std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
+    std::wstring text;
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t length = s[i] < 0x80 ? 1 : s[i] < 0xE0 ? 2 : s[i] < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? s[i] : s[i] & (0x7F >> length);
+        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
+            c = c << 6 | (s[i + k] & 0x3F);
+        i += length;
+        if (c < 0x10000) {
+            text += static_cast<wchar_t>(c);
+        } else {
+            text += static_cast<wchar_t>(0xD7C0 + (c >> 10));
+            text += static_cast<wchar_t>(0xDC00 | (c & 0x3FF));
+        }
+    }
     return text;
 }
 
@@ -53,7 +65,7 @@ void read_all(HANDLE pipe, std::string& into) {
 
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const std::string& input,
-                          const std::map<std::string, std::string>& environment,
+                          const std::map<std::string, std::string>& given_environment,
                           const std::map<int, std::string>& fd_inputs) {
     if (!fd_inputs.empty()) throw std::runtime_error("Windows passes no descriptors");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -69,7 +81,10 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     std::wstring command_line = quoted(wide(program));
     for (const auto& argument : arguments) command_line += L" " + quoted(wide(argument));
 
-    // The test's own environment with `environment` over it.
+    // The test's own environment with `environment` over it, but no encoding
+    // setting of the user's.
+    std::map<std::string, std::string> environment = {{"SIPCRYPT_ENCODING", ""}};
+    for (const auto& [key, value] : given_environment) environment[key] = value;
     std::wstring block;
     wchar_t* own = GetEnvironmentStringsW();
     for (const wchar_t* entry = own; *entry != L'\0'; entry += wcslen(entry) + 1) {

@@ -63,12 +63,125 @@ TEST(Tool, ArgumentsAndLinesGiveTheGoldenTexts) {
     }
 }
 
-// What the decrypting programs on the machine read: the ANSI code page on
-// Windows (1252 under Wine's defaults), UTF-8 elsewhere.
-TEST(Tool, TheDefaultEncodingIsTheSystems) {
-    const auto r = tool({"encrypt", "--password-env", "SIP_KEY", juergen});
+// The encoding, in this order: --encoding; SIPCRYPT_ENCODING; encoding= in
+// the settings file; on Windows the ANSI code page (1252 under Wine's
+// defaults); on Linux none, which takes ASCII and says how to choose. A name
+// means what it means on Windows.
+TEST(Tool, TheEncodingIsChosenInOrderAndNamesMeanWhatTheyMeanOnWindows) {
+    const auto folder = std::filesystem::temp_directory_path() / "sipcrypt-tool-settings";
+    std::filesystem::create_directories(folder / "sipcrypt");
+    const auto settings = [&](const std::string& contents) {
+        std::ofstream(folder / "sipcrypt" / "sipcrypt.conf", std::ios::binary) << contents;
+    };
+    const std::string settings_name = on_windows ? "APPDATA" : "XDG_CONFIG_HOME";
+    const std::string unchosen =
+        "argument 1: character U+00FC at position 2 is not ASCII, and no encoding is chosen for "
+        "other text: set SIPCRYPT_ENCODING=WINDOWS-1252 or encoding= in "
+        "~/.config/sipcrypt/sipcrypt.conf, or use --encoding";
+    struct Case {
+        std::string settings_file;  // none when empty
+        std::map<std::string, std::string> environment;
+        std::vector<std::string> arguments;  // after encrypt --password-env SIP_KEY
+        int status;
+        std::string out, message;
+    };
+    const Case cases[] = {
+        {"", {}, {"plain"}, 0, "hMRDpmSz+3c=\n", ""},
+        {"",
+         {},
+         {juergen},
+         on_windows ? 0 : 1,
+         on_windows ? juergen_1252 + "\n" : "\n",
+         on_windows ? "" : unchosen},
+        {"", {{"SIPCRYPT_ENCODING", "UTF-8"}}, {juergen}, 0, juergen_utf8 + "\n", ""},
+        {"encoding = WINDOWS-1252\n", {}, {juergen}, 0, juergen_1252 + "\n", ""},
+        {"# mine\r\nencoding=UTF-8\r\n",
+         {{"SIPCRYPT_ENCODING", "CP1252"}},
+         {juergen},
+         0,
+         juergen_1252 + "\n",
+         ""},
+        {"encoding=WINDOWS-1252\n",
+         {{"SIPCRYPT_ENCODING", "CP1252"}},
+         {"--encoding", "UTF-8", juergen},
+         0,
+         juergen_utf8 + "\n",
+         ""},
+        {"encodng=UTF-8\n",
+         {},
+         {juergen},
+         2,
+         "",
+         "sipcrypt.conf, line 1: unknown setting 'encodng=UTF-8'"},
+        {"",
+         {{"SIPCRYPT_ENCODING", "NO-SUCH"}},
+         {juergen},
+         2,
+         "",
+         "SIPCRYPT_ENCODING=NO-SUCH: unknown encoding"},
+        {"encoding=UTF-16\n",
+         {},
+         {juergen},
+         2,
+         "",
+         "sipcrypt.conf: encoding=UTF-16: this encoding puts zero bytes into plain text"},
+        {"",
+         {},
+         {"--encoding", "EBCDIC-US", "x"},
+         2,
+         "",
+         "--encoding EBCDIC-US: this encoding does not keep plain ASCII text as it is"},
+        // 0xE0 in Windows' 1252, which ISO-8859-1 stands for there, and 0xB3
+        // in ISO-8859-2.
+        {"", {}, {"--encoding", "ISO-8859-1", "\xC3\xA0"}, 0, "5iPBZNOlzhE=\n", ""},
+        {"", {}, {"--encoding", "ISO-8859-2", "\xC5\x82"}, 0, "Yak4zE10Z1U=\n", ""},
+        {"",
+         {},
+         {"--encoding", "SHIFT_JIS", "\xC2\xA5"},
+         1,
+         "\n",
+         "argument 1: character U+00A5 at position 1 cannot be represented in SHIFT_JIS"},
+        // Arguments that begin with / are values, on Windows too.
+        {"", {}, {"/h"}, 0, "bzVlMrPrcAo=\n", ""},
+        // Half of a surrogate pair: broken text, as the arguments and the
+        // environment can hold it on Windows.
+        {"",
+         {},
+         {"a\xED\xA0\x80"},
+         1,
+         "\n",
+         "argument 1: the text holds a broken character (half of a UTF-16 surrogate pair) at "
+         "position 2"},
+        {"",
+         {{"SIP_KEY", "s\xED\xB0\x80"}},
+         {"x"},
+         1,
+         "",
+         "password: the text holds a broken character"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back() + " " + c.settings_file);
+        std::filesystem::remove(folder / "sipcrypt" / "sipcrypt.conf");
+        if (!c.settings_file.empty()) settings(c.settings_file);
+        std::map<std::string, std::string> environment = {{"SIP_KEY", "secret"},
+                                                          {settings_name, folder.string()}};
+        for (const auto& [name, value] : c.environment) environment[name] = value;
+        std::vector<std::string> arguments = {"encrypt", "--password-env", "SIP_KEY"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const auto r = run_process(SIPCRYPT_BINARY, arguments, {}, environment);
+        EXPECT_EQ(r.exit_status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        if (c.message.empty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        }
+    }
+    // A text that begins with / is decrypted, not taken for an option.
+    const auto r = tool({"decrypt", "--password-env", "SIP_KEY", "/nXfjPoap2I="});
     EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, (on_windows ? juergen_1252 : juergen_utf8) + "\n");
+    EXPECT_EQ(r.out, "3\n");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {

@@ -33,7 +33,7 @@ TEST(GuiLaunch, NoDisplayOrOneThatNothingAnswersEndsWithAMessage) {
         EXPECT_EQ(r.exit_status, 1) << r.err;
         EXPECT_EQ(r.signal, 0);
         EXPECT_NE(r.err.find("sipcrypt-gui: " + c.message), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("sipcrypt encrypt"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("sipcrypt accounts"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Reinstalling"), std::string::npos) << r.err;
     }
 }

@@ -49,14 +49,15 @@ TEST(SettingsForm, RefusalsNameEveryFieldAndChangeNothing) {
     f.fill(u"sec\rret", {std::u16string(3745, u'x'), u"a\u65E5", std::u16string(u"a\0b", 3),
                          std::u16string(1, char16_t(0xD800))});
     const auto notice = f.form.press();
-    EXPECT_EQ(notice.text,
-              "Nothing was encrypted:\n\n"
-              "Encryption Password: the password holds a line break (CR at position 4), often one "
-              "left by a Windows line end\n"
-              "SIP Login: the value is longer than 3744 bytes\n"
-              "SIP Password: character U+65E5 at position 2 cannot be represented in WINDOWS-1252\n"
-              "SIP Proxy: the value holds a zero byte, which the decrypting side takes as its end\n"
-              "SIP Outbound Proxy: the text holds a broken character");
+    EXPECT_EQ(
+        notice.text,
+        "Nothing was encrypted:\n\n"
+        "Encryption Password: the password holds a line break (CR at position 4), often one "
+        "left by a Windows line end\n"
+        "SIP Login: the value is longer than 3744 bytes\n"
+        "SIP Password: character U+65E5 at position 2 cannot be represented in WINDOWS-1252\n"
+        "SIP Proxy: the value holds a zero byte, which the decrypting side takes as its end\n"
+        "SIP Outbound Proxy: the text holds a broken character (half of a UTF-16 surrogate pair)");
     EXPECT_EQ(f.outputs(), before);
 
     f.fill(u"", {u"bob", u"", u"", u""});
