@@ -39,13 +39,18 @@ TEST(GuiLaunch, NoDisplayOrOneThatNothingAnswersEndsWithAMessage) {
 }
 
 TEST(GuiLaunch, AnEncodingThatCannotCarryValuesIsAUsageError) {
+    // The dialog chooses its encoding as the tool does: the setting too.
     const std::pair<std::string, std::string> cases[] = {
         {"UTF-16", "--encoding UTF-16: this encoding puts zero bytes into plain text"},
         {"UTF-32LE", "--encoding UTF-32LE: this encoding puts zero bytes into plain text"},
         {"NO-SUCH", "--encoding NO-SUCH: unknown encoding"},
+        {"", "SIPCRYPT_ENCODING=UTF-7: this encoding does not keep plain ASCII text as it is"},
     };
     for (const auto& [name, message] : cases) {
-        const auto r = start_gui({"--encoding", name}, {{"QT_QPA_PLATFORM", "offscreen"}});
+        std::vector<std::string> arguments;
+        if (!name.empty()) arguments = {"--encoding", name};
+        const auto r = start_gui(arguments, {{"QT_QPA_PLATFORM", "offscreen"},
+                                             {"SIPCRYPT_ENCODING", name.empty() ? "UTF-7" : ""}});
         EXPECT_EQ(r.exit_status, 2) << name;
         EXPECT_NE(r.err.find("sipcrypt-gui: " + message), std::string::npos) << r.err;
     }
