@@ -1,25 +1,21 @@
 #include "account_table.h"
 
 #include <algorithm>
-#include <initializer_list>
-#include <string>
-#include <vector>
 
-#include "cipher/secret_memory.h"
-#include "core/outcome.h"
-#include "csv_reader.h"
+#include "core/text_rules.h"
 #include "diagnostics.h"
-#include "output_sink.h"
+#include "escape.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
 constexpr std::size_t no_column = static_cast<std::size_t>(-1);
+constexpr std::size_t rows_reported = 10;
 
-bool needs_quotes(std::string_view field) {
-    return field.find_first_of(",\"\r\n") != std::string_view::npos ||
-           (!field.empty() && (field.front() == ' ' || field.back() == ' '));
+std::string quoted(std::string_view name) {
+    std::string text(1, '\'');
+    return text.append(escaped(name)).append(1, '\'');
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -34,143 +30,138 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::string quoted(std::string_view name) {
-    std::string text(1, '\'');
-    text.append(name);
-    text += '\'';
-    return text;
-}
-
 // What the header holds, and why a needed name may not have matched.
-std::string header_hints(const CsvRecord& header) {
+std::string header_hints(const std::vector<std::string_view>& header) {
     std::string found = "found ";
     constexpr std::size_t shown = 12;
-    for (std::size_t i = 0; i < header.fields.size() && i < shown; ++i) {
-        found += (i == 0 ? "" : ", ") + quoted(header.fields[i]);
+    for (std::size_t i = 0; i < header.size() && i < shown; ++i) {
+        found += (i == 0 ? "" : ", ") + quoted(header[i]);
     }
-    if (header.fields.size() > shown) found += ", ...";
-    std::string hints;
-    const auto hint = [&](const std::string& text) { hints += "; " + text; };
-    if (header.fields.size() == 1) {
-        for (const char separator : {';', '\t', '|'}) {
-            if (header.fields[0].find(separator) == std::string_view::npos) continue;
-            hint(std::string("the header looks separated by ") +
-                 (separator == '\t' ? "tabs" : quoted(std::string(1, separator))) +
-                 ", but fields are separated by commas");
-            break;
-        }
+    if (header.size() > shown) found += ", ...";
+    if (header.size() == 1 && header[0].find('|') != std::string_view::npos) {
+        found +=
+            "; the header looks separated by '|', but fields are separated by commas, "
+            "semicolons or tabs";
     }
-    for (const std::string_view field : header.fields) {
-        for (const std::string_view name : AccountTable::encrypted_columns) {
+    for (const std::string_view field : header) {
+        for (const std::string_view name : AccountTable::columns) {
             if (field == name) continue;
             if (trimmed(field) == name) {
-                hint(quoted(field) + " has spaces around it; names must match exactly");
+                found += "; " + quoted(field) + " has spaces around it; names must match exactly";
             } else if (same_ignoring_case(field, name)) {
-                hint(quoted(field) + " differs from " + quoted(name) +
-                     " in case; names must match exactly");
+                found += "; " + quoted(field) + " differs from " + quoted(name) +
+                         " in case; names must match exactly";
             }
         }
     }
-    return found + hints;
+    return found;
 }
 
 }  // namespace
 
-AccountTable::AccountTable(Codec& codec, OutputSink& output) : codec_(codec), output_(output) {}
-
-void AccountTable::refuse(const std::string& where, std::string_view why) {
-    report(where, why);
-    failed_ = true;
+std::string row_label(std::size_t row, std::size_t line) {
+    return "row " + std::to_string(row) +
+           (line == row ? "" : " (line " + std::to_string(line) + ")");
 }
 
-bool AccountTable::read_header(const CsvRecord& record) {
+AccountTable::AccountTable(Codec& codec, bool decrypt, const accounts::CsvShape& shape,
+                           OutputSink& output)
+    : codec_(codec), decrypt_(decrypt), writer_(shape), output_(output) {}
+
+std::string AccountTable::column_name(std::size_t column) const {
+    return column == 0 || column > header_.size() ? std::to_string(column)
+                                                  : quoted(header_[column - 1]);
+}
+
+// Only the first rows' problems are told: the rest are counted.
+void AccountTable::refuse(const accounts::CsvRecord& record, const std::string& column,
+                          const std::string& why) {
+    failed_ = true;
+    if (record.row != last_refused_row_) ++refused_rows_;
+    last_refused_row_ = record.row;
+    if (refused_rows_ > rows_reported) return;
+    report(row_label(record.row, record.line) + (column.empty() ? "" : ", column " + column), why);
+}
+
+bool AccountTable::read_header(const accounts::CsvRecord& record) {
     column_of_.fill(no_column);
-    width_ = record.fields.size();
     for (std::size_t i = 0; i < record.fields.size(); ++i) {
-        const std::string_view name = record.fields[i];
-        for (std::size_t k = 0; k < encrypted_columns.size(); ++k) {
-            if (name != encrypted_columns[k]) continue;
+        header_.emplace_back(record.fields[i]);
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            if (record.fields[i] != columns[k]) continue;
             if (column_of_[k] != no_column) {
-                refuse("row 1", "the column " + quoted(name) + " appears twice");
+                refuse(record, {}, "the column " + quoted(columns[k]) + " appears twice");
             }
             column_of_[k] = i;
         }
     }
     std::string missing;
     std::size_t missing_count = 0;
-    for (std::size_t k = 0; k < encrypted_columns.size(); ++k) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
         if (column_of_[k] != no_column) continue;
-        missing += (missing_count++ == 0 ? "" : ", ") + quoted(encrypted_columns[k]);
+        missing += (missing_count++ == 0 ? "" : ", ") + quoted(columns[k]);
     }
     if (missing_count > 0) {
-        refuse("row 1", "the header has no column" + std::string(missing_count > 1 ? "s " : " ") +
-                            missing + " (it needs login, password, proxy and outbound_proxy; " +
-                            header_hints(record) + ")");
+        refuse(record, {},
+               "the header has no column" + std::string(missing_count > 1 ? "s " : " ") + missing +
+                   " (it needs login, password, proxy and outbound_proxy; " +
+                   header_hints(record.fields) + ")");
     }
-    return !failed_;
+    header_ok_ = !failed_;
+    if (!header_ok_) return false;
+    line_.clear();
+    writer_.start(line_);
+    return true;
 }
 
-void AccountTable::add(const CsvRecord& record) {
-    ++row_;
-    if (row_ == 1) {
-        header_ok_ = read_header(record);
-        if (header_ok_) write(record, false);
+void AccountTable::add(const accounts::CsvRecord& record) {
+    if (++rows_ == 1 && !read_header(record)) return;
+    if (!record.line_end.empty()) line_end_ = record.line_end;
+    if (!header_ok_) return;  // refused already: the rows cannot be read without it
+    if (record.fields.size() != header_.size()) {
+        refuse(record, {},
+               "it has " + std::to_string(record.fields.size()) + " fields where the header has " +
+                   std::to_string(header_.size()));
         return;
     }
-    if (!header_ok_) return;  // refused already; the rows cannot be read without it
-    const std::string where = "row " + std::to_string(row_);
-    if (record.fields.size() != width_) {
-        refuse(where, "it has " + std::to_string(record.fields.size()) +
-                          " fields where the header has " + std::to_string(width_));
-        return;
-    }
-    bool row_ok = true;
-    for (std::size_t k = 0; k < encrypted_columns.size(); ++k) {
+    fields_ = record.fields;
+    for (std::size_t k = 0; rows_ > 1 && k < columns.size(); ++k) {
         const std::string_view cell = record.fields[column_of_[k]];
-        texts_[k].clear();
         if (cell.empty()) continue;
-        if (const Outcome status = codec_.encrypt(cell, texts_[k]); !status.ok()) {
-            refuse(where + ", column '" + std::string(encrypted_columns[k]) + "'",
-                   describe(status));
-            row_ok = false;
+        Outcome status = ParameterStatus::done;
+        if (decrypt_) {
+            status = codec_.decrypt(cell, values_[k]);
+            if (status.ok()) status = check_value_text({values_[k].data(), values_[k].size()});
+            if (status.ok()) fields_[column_of_[k]] = {values_[k].data(), values_[k].size()};
+        } else {
+            status = codec_.encrypt(cell, texts_[k]);
+            if (status.ok()) fields_[column_of_[k]] = texts_[k];
         }
-    }
-    if (row_ok) write(record, true);
-}
-
-void AccountTable::write(const CsvRecord& record, bool encrypted_cells) {
-    if (record.line_end != CsvRecord::LineEnd::none) {
-        line_end_ = record.line_end == CsvRecord::LineEnd::crlf ? "\r\n" : "\n";
+        if (!status.ok()) {
+            refuse(record, quoted(columns[k]), describe(status));
+        }
     }
     if (failed_) return;
-    for (std::size_t i = 0; i < record.fields.size(); ++i) {
-        if (i > 0) output_.write(",");
-        std::string_view field = record.fields[i];
-        if (encrypted_cells) {
-            const auto* k = std::find(column_of_.begin(), column_of_.end(), i);
-            if (k != column_of_.end())
-                field = texts_[static_cast<std::size_t>(k - column_of_.begin())];
-        }
-        if (!needs_quotes(field)) {
-            output_.write(field);
-            continue;
-        }
-        field_.clear();
-        field_ += '"';
-        for (char c : field) {
-            if (c == '"') field_ += '"';
-            field_ += c;
-        }
-        field_ += '"';
-        output_.write(field_);
+    std::size_t field = 0;
+    const Outcome written = writer_.record(fields_, record.quoted, line_end_, line_, field);
+    if (!written.ok()) {
+        refuse(record, column_name(field + 1),
+               describe(written) + ", in which the file is written");
+        return;
     }
-    output_.write(line_end_);
+    output_.write({line_.data(), line_.size()});
+    secure_wipe(line_.data(), line_.size());
+    line_.clear();
 }
 
 bool AccountTable::finish() {
-    wipe_string(field_);
-    if (row_ == 0) refuse({}, "the input is empty: it needs a header row");
-    return !failed_;
+    if (rows_ == 0) report({}, "the input is empty: it needs a header row");
+    if (refused_rows_ > rows_reported) {
+        report({},
+               "... and " + std::to_string(refused_rows_ - rows_reported) + " more rows refused");
+    }
+    for (auto& text : texts_) wipe_string(text);
+    return rows_ > 0 && !failed_;
 }
 
 }  // namespace sipcrypt::cli

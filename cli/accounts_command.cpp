@@ -2,10 +2,11 @@
 #include <optional>
 
 #include "account_table.h"
+#include "accounts/csv.h"
 #include "command.h"
-#include "csv_reader.h"
+#include "core/converter.h"
+#include "core/encoding_choice.h"
 #include "diagnostics.h"
-#include "input_error.h"
 #include "io.h"
 #include "output_sink.h"
 #include "usage.h"
@@ -15,8 +16,15 @@ namespace sipcrypt::cli {
 
 namespace {
 
-// sipcrypt accounts: a CSV of accounts in, the same CSV with the four SIP
-// parameters encrypted out; all rows or nothing.
+struct DescriptorSource : accounts::ByteSource {
+    int fd = standard_input;
+    std::error_code read(char* buffer, std::size_t size, std::size_t& got) override {
+        return read_some(fd, buffer, size, got);
+    }
+};
+
+// sipcrypt accounts: a file of accounts in, the same file with the four SIP
+// parameters encrypted (or decrypted) out; all rows or nothing.
 class AccountsCommand : public CipherCommand {
   public:
     explicit AccountsCommand(CLI::App& tool)
@@ -33,26 +41,59 @@ class AccountsCommand : public CipherCommand {
                         "(default, or '-': standard output)")
             ->type_name("FILE")
             ->check(not_empty("file name ('-' is standard output)"));
+        command().add_flag("--decrypt", decrypt_,
+                           "decrypt the four columns instead, to check a file before handing it "
+                           "over");
+        command()
+            .add_option("--delimiter", delimiter_,
+                        "the separator between fields: ',', ';' or tab (default: the one with "
+                        "which the header names the columns, or a first line sep=X)")
+            ->type_name("SEPARATOR")
+            ->check(CLI::IsMember({",", ";", "tab"}));
+        command()
+            .add_option("--input-encoding", input_encoding_,
+                        "the encoding of a file with no byte-order mark, if not UTF-8 (any name "
+                        "--encoding takes); it is written back in it")
+            ->type_name("NAME")
+            ->check(not_empty("encoding name"));
         command().footer(
-            "The input is CSV (RFC 4180) whose header row names the columns login,\n"
-            "password, proxy and outbound_proxy, in any order. The output is the same CSV\n"
-            "with those four cells encrypted; other columns pass through, and empty cells\n"
-            "stay empty. If any row is refused, each problem is reported with its row and\n"
-            "column, nothing is written, and the exit status is 1.\n\n"
+            "The input is CSV (RFC 4180), separated by commas, semicolons or tabs, whose\n"
+            "header row names the columns login, password, proxy and outbound_proxy, in any\n"
+            "order; a first line sep=X or #TYPE ... is kept. It is UTF-8, with or without a\n"
+            "byte-order mark, or UTF-16 with one. The output is the same file, in the same\n"
+            "shape (separator, quotes, line ends, byte-order mark, encoding), with those four\n"
+            "cells encrypted; other columns pass through, and empty cells stay empty. If any\n"
+            "row is refused, the problems are reported with row and column, nothing is\n"
+            "written, and the exit status is 1.\n\n"
             "Examples:\n"
             "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
-            "  sipcrypt accounts --password-env SIP_KEY < accounts.csv > encrypted.csv\n");
+            "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
+            "  sipcrypt accounts --password-file pw.txt --input-encoding WINDOWS-1252 \\\n"
+            "      -i excel.csv -o encrypted.csv\n");
     }
     ~AccountsCommand() override {
-        if (input_ != standard_input) close_file(input_);
+        if (input_.fd != standard_input) close_file(input_.fd);
     }
 
   private:
     bool open() override {
+        if (decrypt_) confirm_ = PasswordInput::Confirm::no;
+        if (!input_encoding_.empty()) {
+            std::string problem;
+            file_encoding_ = choose_encoding(input_encoding_, problem);
+            if (!file_encoding_) {
+                report("--input-encoding " + input_encoding_,
+                       problem.substr(problem.find(": ") + 2));
+                return false;
+            }
+        } else if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
+            // As Excel writes a CSV on Windows.
+            fallback_ = TextEncoding::open("CP" + std::to_string(ansi));
+        }
         if (!input_path_.empty() && input_path_ != "-") {
             input_name_ = input_path_;
-            if (const std::error_code error = open_for_reading(input_path_, input_)) {
-                input_ = standard_input;
+            if (const std::error_code error = open_for_reading(input_path_, input_.fd)) {
+                input_.fd = standard_input;
                 report(input_name_, error.message());
                 return false;
             }
@@ -64,23 +105,24 @@ class AccountsCommand : public CipherCommand {
     }
 
     int step(Codec& codec) override {
+        accounts::CsvOptions options;
+        options.separator = delimiter_ == "tab" ? '\t' : delimiter_.empty() ? '\0' : delimiter_[0];
+        options.header_names.assign(AccountTable::columns.begin(), AccountTable::columns.end());
+        options.encoding = file_encoding_.get();
+        options.fallback = fallback_.get();
+        accounts::CsvReader reader(input_, options);
         bool ok = true;
         {
             OutputSink sink(output_->fd());
-            AccountTable table(codec, sink);
-            CsvPlace place;
-            const std::error_code error = read_csv(
-                input_, [&](const CsvRecord& r) { table.add(r); }, place);
-            if (error.category() == input_category()) {
-                const bool by_line = error == InputError::lone_cr;
-                report(input_name_ + ": " + (by_line ? "line " : "row ") +
-                           std::to_string(by_line ? place.line : place.row),
-                       error.message());
-            } else if (error) {
-                report(input_name_, error.message());
+            AccountTable table(codec, decrypt_, reader.shape(), sink);
+            accounts::CsvRecord record;
+            while (reader.next(record)) table.add(record);
+            if (reader.error()) {
+                report_reading(reader, table);
+                ok = false;
             }
             // Only a whole input can be found empty or complete.
-            ok = !error && table.finish();
+            ok = ok && table.finish();
             ok = sink.finish(output_->spool_name()) && ok;
         }
         if (!ok) {
@@ -94,10 +136,35 @@ class AccountsCommand : public CipherCommand {
         return exit_done;
     }
 
-    std::string input_path_;
-    std::string output_path_;
+    void report_reading(const accounts::CsvReader& reader, const AccountTable& table) const {
+        const accounts::CsvPlace& place = reader.place();
+        if (reader.error() != accounts::CsvError::not_text) {
+            const bool placed = reader.error().category() == accounts::csv_category();
+            report(input_name_ + (placed ? ": " + row_label(place.row, place.line) : ""),
+                   reader.error().message());
+            return;
+        }
+        const TextEncoding* encoding = reader.shape().encoding;
+        const bool utf8 = encoding == nullptr;
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", place.outcome.byte);
+        report(
+            input_name_,
+            std::string(utf8 ? "the file is not UTF-8"
+                             : "the file is not text in " + encoding->name()) +
+                ": " + row_label(place.row, place.line) + ", column " +
+                table.column_name(place.column) + ", byte " + byte + " at position " +
+                std::to_string(place.outcome.position) + " first, and " +
+                std::to_string(place.rows_not_text) +
+                (place.rows_not_text == 1 ? " row" : " rows") + " in all" +
+                (utf8 ? "; saved in a Windows code page? try --input-encoding WINDOWS-1252" : ""));
+    }
+
+    std::string input_path_, output_path_, delimiter_, input_encoding_;
     std::string input_name_ = "standard input";
-    int input_ = standard_input;
+    bool decrypt_ = false;
+    DescriptorSource input_;
+    std::unique_ptr<TextEncoding> file_encoding_, fallback_;
     std::optional<WholeOutput> output_;
 };
 

@@ -19,7 +19,7 @@ Command::Command(CLI::App& tool, const std::string& name, const std::string& des
 
 CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
                              const std::string& description, PasswordInput::Confirm confirm)
-    : Command(tool, name, description), password_(command()), confirm_(confirm) {
+    : Command(tool, name, description), confirm_(confirm), password_(command()) {
     command()
         .add_option("--encoding", encoding_name_,
                     "the encoding the decrypting program reads, for example WINDOWS-1252 (" +

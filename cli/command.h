@@ -42,13 +42,15 @@ class CipherCommand : public Command {
     CipherCommand(CLI::App& tool, const std::string& name, const std::string& description,
                   PasswordInput::Confirm confirm);
 
+    // Whether a typed password is asked twice; open() may change it.
+    PasswordInput::Confirm confirm_;
+
   private:
     // False, once reported, when something it needs cannot be used.
     virtual bool open() { return true; }
     virtual int step(Codec& codec) = 0;
 
     PasswordInput password_;
-    PasswordInput::Confirm confirm_;
     std::string encoding_name_;
 };
 

@@ -1,8 +1,11 @@
 #include "line_reader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "core/utf16.h"
 #include "input_error.h"
 #include "io.h"
 
@@ -88,6 +91,22 @@ std::error_code LineReader::next(std::optional<std::string_view>& line) {
 }
 
 std::error_code finish_first_line(SecretBytes& line) {
+    // Windows PowerShell 5.1 writes a password file in UTF-16, with its mark.
+    const std::string_view mark(line.data(), std::min<std::size_t>(line.size(), 2));
+    if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+        std::u16string units;
+        for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
+            const auto first = static_cast<unsigned char>(line[i]);
+            const auto second = static_cast<unsigned char>(line[i + 1]);
+            units += static_cast<char16_t>(mark[0] == '\xFF' ? first | second << 8
+                                                             : first << 8 | second);
+        }
+        std::string utf8;
+        utf16_to_utf8_as_is(units, utf8);
+        line.assign(utf8.begin(), utf8.end());
+        wipe_string(units);
+        wipe_string(utf8);
+    }
     const std::string_view kept = trimmed({line.data(), line.size()}, true);
     if (kept.size() > LineReader::max_line_length) {
         line.clear();
@@ -102,6 +121,7 @@ std::error_code finish_first_line(SecretBytes& line) {
 std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
     line.clear();
     got = false;
+    std::size_t unit = 1;  // 2 in UTF-16, where an LF is two bytes
     for (;;) {
         char c;
         std::size_t count = 0;
@@ -110,13 +130,22 @@ std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
             if (line.empty()) return {};
             break;
         }
-        if (c == '\n') break;
+        line.push_back(c);
+        const std::string_view end(line.data() + line.size() - std::min(line.size(), unit), unit);
+        if (line.size() % unit == 0 && (end == "\n" || end == std::string_view("\n\0", 2) ||
+                                        end == std::string_view("\0\n", 2))) {
+            line.resize(line.size() - unit);
+            break;
+        }
+        if (line.size() == 2 && (line[0] == '\xFF' || line[0] == '\xFE') &&
+            (line[1] == '\xFE' || line[1] == '\xFF') && line[0] != line[1]) {
+            unit = 2;
+        }
         // Refused at once: the source may never end (/dev/zero).
-        if (line.size() == longest_raw_line) {
+        if (line.size() > unit * longest_raw_line) {
             line.clear();
             return InputError::line_too_long;
         }
-        line.push_back(c);
     }
     got = true;
     return finish_first_line(line);

@@ -4,25 +4,22 @@
 #   scripts/setup.sh           build, test and run everything on Linux
 #   scripts/setup.sh --bench   also what the benchmarks compare against
 #   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
-#   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb,
-#                              and Debian's source packages (for libcsv)
+#   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb
 #   scripts/setup.sh --package also what builds and checks the Debian package
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config python3
-  libgtest-dev libcli11-dev libcsv-dev valgrind strace
+  libgtest-dev libcli11-dev valgrind strace
   # The dialog: Qt 6 Widgets with its platform plugins, and a font, so that
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
-sources=no
 case "${1:-}" in
   --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   --windows)
-    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool dpkg-dev)
-    sources=yes
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool)
     ;;
   --package) packages+=(dpkg-dev debhelper lintian desktop-file-utils appstream) ;;
 esac
@@ -33,18 +30,6 @@ elif command -v sudo >/dev/null; then
   as_root=(sudo)
 else
   as_root=(false)
-fi
-
-# Source packages, for building libcsv with the cross compiler.
-source_list=/etc/apt/sources.list.d/sipcrypt-deb-src.sources
-updated=no
-if [[ "$sources" == yes && ! -f "$source_list" ]]; then
-  echo "setup: adding Debian's source packages ($source_list)"
-  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-    'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-    "${as_root[@]}" tee "$source_list" >/dev/null
-  "${as_root[@]}" apt-get update -q
-  updated=yes
 fi
 
 missing=()
@@ -59,6 +44,6 @@ if [[ "${as_root[*]}" == false ]]; then
   exit 1
 fi
 echo "setup: installing ${missing[*]}"
-[[ "$updated" == yes ]] || "${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get update -q
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
   "${missing[@]}"

@@ -2,26 +2,15 @@
 # Cross-builds sipcrypt for 64-bit Windows into build-windows/ and runs its
 # tests there under Wine, in a Wine prefix of the build's own, on a virtual
 # display (Xvfb) for the dialog's tests; then makes the installer and tries
-# it. libcsv, which Debian ships for Linux only, is built from Debian's
-# source package.
+# it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 scripts/setup.sh --windows
-mkdir -p build-windows/third_party
-libcsv=$(ls -d build-windows/third_party/libcsv-*/ 2>/dev/null | head -n 1 || true)
-if [[ -z "$libcsv" ]]; then
-  (cd build-windows/third_party && apt-get source -q libcsv >/dev/null 2>&1) || {
-    echo "test-windows: cannot fetch libcsv's source (apt-get source libcsv)" >&2
-    exit 1
-  }
-  libcsv=$(ls -d build-windows/third_party/libcsv-*/ | head -n 1)
-fi
-
 export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
 cmake -S . -B build-windows --toolchain cmake/mingw-w64.cmake -G Ninja \
-  -DCMAKE_BUILD_TYPE=Release -DSIPCRYPT_LIBCSV_SOURCE="$root/$libcsv" \
+  -DCMAKE_BUILD_TYPE=Release \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/env;WINEPREFIX=$WINEPREFIX;WINEDEBUG=-all;/usr/bin/wine"
 cmake --build build-windows
 # The prefix is made on first use; made here, its messages stay out of the

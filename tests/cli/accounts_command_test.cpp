@@ -37,12 +37,12 @@ TEST(AccountsCommand, EncryptsTheFourColumnsAndPassesTheRestThrough) {
     const std::string expected =
         "name,outbound_proxy,login,note,password,proxy\r\n"
         "Alice,," +
-        encrypted("alice") + ",\"multi\nline, \"\"quoted\"\"\"," + encrypted("pa,ss") + "," +
+        encrypted("alice") + ",\"multi\nline, \"\"quoted\"\"\",\"" + encrypted("pa,ss") + "\"," +
         encrypted("proxy.example.net") +
         "\r\n"
         "Bob," +
-        encrypted("out.example.net") + "," + encrypted("bob") + ",\" spaced \"," +
-        encrypted("s3cret") + "," + encrypted("proxy.example.net") + "\r\n";
+        encrypted("out.example.net") + "," + encrypted("bob") + ", spaced ," + encrypted("s3cret") +
+        "," + encrypted("proxy.example.net") + "\r\n";
 
     auto r = sipcrypt({"accounts", "--password-env", "SIP_KEY"}, input, secret_env);
     EXPECT_EQ(r.exit_status, 0) << r.err;
@@ -68,11 +68,16 @@ TEST(AccountsCommand, RefusedRowsWriteNothingAndNameRowAndColumn) {
     struct Case {
         std::string input;
         std::vector<std::string> messages;
+        bool decrypt = false;
+        std::string absent;  // a message that must not be there
     };
+    std::string many_bad_rows = header;
+    for (int i = 0; i < 12; ++i) many_bad_rows += std::string(3745, 'x') + ",,,\n";
     const Case cases[] = {
         {header + "alice,pw,p,o\nbob," + std::string(3745, 'x') + ",p,o\ncarol,pw,\xFF,o\n",
          {"row 3, column 'password': the value is longer than 3744 bytes",
-          "row 4, column 'proxy': the text is not valid UTF-8", "nothing was written"}},
+          "the file is not UTF-8: row 4, column 'proxy', byte 0xFF at position 1 first",
+          "nothing was written"}},
         {header + "alice,pw,p\n", {"row 2: it has 3 fields where the header has 4"}},
         {"login,password,proxy\nalice,pw,p\n",
          {"row 1: the header has no column 'outbound_proxy'"}},
@@ -80,19 +85,30 @@ TEST(AccountsCommand, RefusedRowsWriteNothingAndNameRowAndColumn) {
         {header + "alice,\"pw,p,o\n", {"row 2: a quoted field is not closed"}},
         {header + "alice,p\"w,p,o\n", {"row 2: broken quoting"}},
         {"", {"the input is empty"}},
+        // Ten rows' problems are told, and the rest counted.
+        {many_bad_rows,
+         {"row 11, column 'login': the value is longer", "... and 2 more rows refused"},
+         false,
+         "row 12"},
+        {header + "QPJLUKCpC3c=,not Base64,,\n",
+         {"row 2, column 'password': the text is not Base64"},
+         true},
     };
     for (const auto& c : cases) {
         const TempFile in(c.input);
         const std::string out_path = in.path() + ".out";
-        const auto r =
-            sipcrypt({"accounts", "--password-env", "SIP_KEY", "-i", in.path(), "-o", out_path}, {},
-                     secret_env);
+        std::vector<std::string> arguments = {
+            "accounts", "--password-env", "SIP_KEY", "-i", in.path(), "-o", out_path};
+        if (c.decrypt) arguments.push_back("--decrypt");
+        const auto r = sipcrypt(arguments, {}, secret_env);
         EXPECT_EQ(r.exit_status, 1) << c.messages[0];
         EXPECT_FALSE(exists(out_path)) << c.messages[0];
         for (const auto& message : c.messages) {
             EXPECT_NE(r.err.find(message), std::string::npos) << message << "\n" << r.err;
         }
-        const auto piped = sipcrypt({"accounts", "--password-env", "SIP_KEY"}, c.input, secret_env);
+        if (!c.absent.empty()) EXPECT_EQ(r.err.find(c.absent), std::string::npos) << r.err;
+        arguments.erase(arguments.begin() + 3, arguments.begin() + 7);
+        const auto piped = sipcrypt(arguments, c.input, secret_env);
         EXPECT_EQ(piped.exit_status, 1);
         EXPECT_EQ(piped.out, "") << c.messages[0];
     }

@@ -122,21 +122,37 @@ TEST(DecryptCommand, RoundTripsRandomValuesThroughTheTool) {
 namespace sipcrypt::testing {
 namespace {
 
-// A decrypted value must not drive the terminal that shows it: there, control
-// characters are shown escaped; a pipe or a file gets the bytes.
+// A decrypted value must not drive the terminal that shows it: there, C0,
+// DEL and C1 controls are shown escaped and every backslash doubled, so that
+// what is shown reads back to one value; a pipe or a file gets the bytes.
 TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
     const TempFile password("secret\n");
-    const std::string text = "V1AG/4iyhmYz+ooJiJ6esA==";  // "a", ESC, "[31mred\x"
-    TerminalSession terminal({"decrypt", "--password-file", password.path(), text});
-    EXPECT_EQ(terminal.next_event(), "exited 0");
-    const std::string& screen = terminal.finish();
-    EXPECT_NE(screen.find("a\\x1B[31mred\\\\x"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find('\x1B'), std::string::npos) << screen;
-    EXPECT_NE(screen.find("shown escaped"), std::string::npos) << screen;
+    struct Case {
+        std::string text, shown, bytes;
+    };
+    const Case cases[] = {
+        {"V1AG/4iyhmYz+ooJiJ6esA==", "a\\x1B[31mred\\\\x", "a\x1B[31mred\\x"},
+        {"/nkYmv1BemE=", "a\\u009B31m",
+         "a\xC2\x9B"
+         "31m"},                                   // CSI, in one C1 character
+        {"XtHlLK9MvZU=", "C:\\\\x1B", "C:\\x1B"},  // no control: a backslash
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        TerminalSession terminal(
+            {"decrypt", "--password-file", password.path(), "--encoding", "UTF-8", c.text});
+        EXPECT_EQ(terminal.next_event(), "exited 0");
+        const std::string& screen = terminal.finish();
+        EXPECT_NE(screen.find(c.shown + "\r\n"), std::string::npos) << screen;
+        EXPECT_EQ(screen.find('\x1B'), std::string::npos) << screen;
+        EXPECT_EQ(screen.find("\xC2\x9B"), std::string::npos) << screen;
+        EXPECT_NE(screen.find("shown escaped"), std::string::npos) << screen;
 
-    const auto piped = sipcrypt({"decrypt", "--password-file", password.path(), text});
-    EXPECT_EQ(piped.out, "a\x1B[31mred\\x\n");
-    EXPECT_EQ(piped.err, "");
+        const auto piped = sipcrypt(
+            {"decrypt", "--password-file", password.path(), "--encoding", "UTF-8", c.text});
+        EXPECT_EQ(piped.out, c.bytes + "\n");
+        EXPECT_EQ(piped.err, "");
+    }
 }
 
 }  // namespace

@@ -166,20 +166,49 @@ TEST(HostileInput, ValuesKeepTheirLinesAndNeverHoldALineBreak) {
          header + "\nalice,b,c,d\rx,b,c,d\n",
          1,
          "",
-         "standard input: line 2: a carriage return (CR) that is not part of a line end"},
+         "standard input: row 2: a carriage return (CR) that is not part of a line end"},
         {"a line break in an encrypted cell",
          {"accounts", "--password-env", "SIP_KEY"},
          header + "\n\"a\nb\",b,c,d\n",
          1,
          "",
          "row 2, column 'login': the value holds a line break (LF at position 2)"},
-        // PowerShell's Export-Csv: a byte-order mark and a quoted header.
+        // PowerShell's Export-Csv: a byte-order mark, a #TYPE line, and every
+        // cell quoted; written back the same way.
         {"CSV from PowerShell",
          {"accounts", "--password-env", "SIP_KEY"},
-         bom + "\"login\",\"password\",\"proxy\",\"outbound_proxy\"\r\n\"alice\",\"b\",\"c\","
-               "\"d\"\r\n",
+         bom + "#TYPE System.Management.Automation.PSCustomObject\r\n\"login\",\"password\","
+               "\"proxy\",\"outbound_proxy\"\r\n\"alice\",\"b\",\"c\",\"\"\r\n",
          0,
-         header + "\r\n" + alice + "," + b + "," + c + "," + d + "\r\n",
+         bom +
+             "#TYPE System.Management.Automation.PSCustomObject\r\n\"login\",\"password\","
+             "\"proxy\",\"outbound_proxy\"\r\n\"" +
+             alice + "\",\"" + b + "\",\"" + c + "\",\"\"\r\n",
+         ""},
+        // Excel's sep= first line, kept; semicolons found from the header.
+        {"a sep= line",
+         {"accounts", "--password-env", "SIP_KEY"},
+         "sep=;\nlogin;password;proxy;outbound_proxy\nalice;b;c;d\n",
+         0,
+         "sep=;\nlogin;password;proxy;outbound_proxy\n" + alice + ";" + b + ";" + c + ";" + d +
+             "\n",
+         ""},
+        {"a header separated by semicolons",
+         {"accounts", "--password-env", "SIP_KEY"},
+         "name;login;password;proxy;outbound_proxy\n\"Smith, Anna\";alice;;;\n",
+         0,
+         "name;login;password;proxy;outbound_proxy\n\"Smith, Anna\";" + alice + ";;;\n",
+         ""},
+        // A byte-order mark that a pipe hands over a byte at a time.
+        {"a byte-order mark in pieces",
+         {"sh:",
+          "--version > /dev/null; { printf '\\357'; sleep 0.2; printf "
+          "'\\273'; sleep 0.2; printf '\\277login,password,proxy,outbound_proxy\\nalice,,,\\n'; } "
+          "| " +
+              shell("accounts --password-env SIP_KEY")},
+         "",
+         0,
+         bom + header + "\n" + alice + ",,,\n",
          ""},
         // Each row keeps its own line end; blank lines go; a last row without
         // one gets the line end before it.
@@ -210,12 +239,47 @@ TEST(HostileInput, BadCsvIsRefusedSoonWithWhatAndWhere) {
          "row 1: the header has no columns 'password', 'proxy' (it needs login, password, proxy "
          "and outbound_proxy; found 'login', ' password', 'Proxy', 'outbound_proxy'; ' password' "
          "has spaces around it; names must match exactly; 'Proxy' differs from 'proxy' in case"},
-        {"a header separated by semicolons",
+        {"a header separated by bars",
          {"accounts", "--password-env", "SIP_KEY"},
-         "login;password;proxy;outbound_proxy\n",
+         "login|password|proxy|outbound_proxy\n",
          1,
          "",
-         "the header looks separated by ';', but fields are separated by commas"},
+         "the header looks separated by '|', but fields are separated by commas, semicolons or "
+         "tabs"},
+        {"a header that two separators would read",
+         {"accounts", "--password-env", "SIP_KEY"},
+         header + ",x;login;password;proxy;outbound_proxy\n",
+         1,
+         "",
+         "row 1: the header names the columns whether it is read with commas, semicolons or tabs"},
+        {"a row with more fields than the header",
+         {"accounts", "--password-env", "SIP_KEY"},
+         header + "\nalice,b,c,d,e\n",
+         1,
+         "",
+         "row 2: it has 5 fields where the header has 4"},
+        // Rows as a spreadsheet counts them, the line where they differ.
+        {"a line break in a quoted cell, and a bad row after it",
+         {"accounts", "--password-env", "SIP_KEY"},
+         "note," + header + "\n\"two\nlines\",a,b,c,d\n\nx,y\n",
+         1,
+         "",
+         "row 4 (line 5): it has 2 fields where the header has 5"},
+        // Header cells reach the message escaped: they cannot drive the terminal.
+        {"control characters in the header",
+         {"accounts", "--password-env", "SIP_KEY"},
+         "log\x1B]0;owned\x07in,pass\\word,proxy,outbound_proxy\n",
+         1,
+         "",
+         "found 'log\\x1B]0;owned\\x07in', 'pass\\\\word', 'proxy', 'outbound_proxy'"},
+        {"a file in a Windows code page",
+         {"accounts", "--password-env", "SIP_KEY"},
+         "name," + header + "\nJ\xFCrgen,a,,,\nZo\xEB,b,,,\nplain,c,,,\n",
+         1,
+         "",
+         "standard input: the file is not UTF-8: row 2, column 'name', byte 0xFC at position 2 "
+         "first, and 2 rows in all; saved in a Windows code page? try --input-encoding "
+         "WINDOWS-1252"},
         {"standard input closed",
          {"sh:", "accounts --password-env SIP_KEY <&-"},
          "",

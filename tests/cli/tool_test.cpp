@@ -25,6 +25,11 @@ constexpr bool on_windows = false;
 #endif
 
 const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
 const std::string juergen = "J\xC3\xBCrgen";
 const std::string juergen_1252 = "aOGybgf/mSs=", juergen_utf8 = "uZdMPPr5xDw=";
 const std::string alice = "sip:alice@example.com", alice_text = "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ";
@@ -250,11 +255,6 @@ TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {
     }
 }
 
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
-
 // What the platform keeps of a file that -o replaces, and what it refuses.
 void set_attributes([[maybe_unused]] const std::filesystem::path& path,
                     [[maybe_unused]] unsigned attributes) {
@@ -330,6 +330,78 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
     if (on_windows) expected = {"hidden.csv", "new.csv", "old.csv", "read-only.csv"};
     EXPECT_EQ(left, expected);
     std::filesystem::remove_all(folder);
+}
+
+// Files of accounts as LibreOffice, Python's csv module and PowerShell write
+// them (tests/cli/data/accounts, with the commands that made each): each is
+// read, its four columns come out encrypted, and decrypting the result gives
+// the file back, byte for byte, in its own shape.
+TEST(Tool, AccountFilesFromRealToolsComeBackAsTheyWere) {
+    const std::filesystem::path folder = SIPCRYPT_ACCOUNT_FIXTURES;
+    // The sheet's sixteen values in WINDOWS-1252 under "secret": 007,
+    // pa"ss,word, sip.example.com, ..., it's 'single'.
+    const std::vector<std::string> texts = {
+        "eSS3Ejm5jJ0=",
+        "jy62zKS3JzHRe07ezQ2cUw==",
+        "KG+Xn7f0nC/Z/rQeWPC8xw==",
+        "fZw0KfCaFrnllgVnfWkMD4vQ+p4PWEBT",
+        "cZC6jO+52Gs=",
+        "lOcrNFTSqSI=",
+        "n1VQ4eEkGtd8RLaFH7zm8tOU2AqWawf9Tu2e2G6SNsfZVhnNaJygaw==",
+        "OPkEvCIonPb4Jqh39BUZJeeByWpKpc9/",
+        "dFYe5ANn5wU=",
+        "+YlAPgXWefepU3AHe4MJIA==",
+        "KG+Xn7f0nC9BUnWxwQCwaA==",
+        "rzHgn25mTHE=",
+        "hMRDpmSz+3c=",
+        "KG+Xn7f0nC92tbMhxLxXDg==",
+        "OPkEvCIonPb4Jqh39BUZJVqxVXwJ3Rr3",
+        "g9Ha2HJXF50=",
+        "svB7c6RwSlO0fIFVnOv1NQ=="};
+    const std::string windows_1252 = "libreoffice-semicolon-windows-1252.csv";
+    for (const char* name :
+         {"libreoffice-comma-utf-8.csv", "libreoffice-comma-utf-8-quote-all.csv",
+          "libreoffice-semicolon-utf-8.csv", "libreoffice-semicolon-utf-8-quote-all.csv",
+          "libreoffice-tab-utf-8.csv", "libreoffice-comma-utf-16.csv", "libreoffice-tab-utf-16.csv",
+          "libreoffice-semicolon-windows-1252.csv", "python-excel-utf-8.csv",
+          "python-excel-tab-utf-8.csv", "powershell-5.1-export-csv-utf8.csv",
+          "powershell-5.1-convertto-csv-out-file.csv", "powershell-7-export-csv.csv"}) {
+        SCOPED_TRACE(name);
+        const std::string input = contents(folder / name);
+        ASSERT_FALSE(input.empty());
+        const bool utf16 = input.compare(0, 2, "\xFF\xFE") == 0;
+        // Windows reads a file that is not UTF-8 in its ANSI code page, as
+        // Excel writes it; elsewhere the encoding is named.
+        std::vector<std::string> arguments = {"--password-env", "SIP_KEY", "--encoding",
+                                              "WINDOWS-1252"};
+        if (name == windows_1252 && !on_windows) {
+            arguments.insert(arguments.end(), {"--input-encoding", "WINDOWS-1252"});
+        }
+        std::vector<std::string> encrypt = {"accounts"}, decrypt = {"accounts", "--decrypt"};
+        encrypt.insert(encrypt.end(), arguments.begin(), arguments.end());
+        decrypt.insert(decrypt.end(), arguments.begin(), arguments.end());
+        const auto encrypted = tool(encrypt, input);
+        ASSERT_EQ(encrypted.exit_status, 0) << encrypted.err;
+        for (const std::string& text : texts) {
+            std::string shown = text;
+            if (utf16) {
+                shown.clear();
+                for (const char c : text) shown += std::string{c, '\0'};
+            }
+            EXPECT_NE(encrypted.out.find(shown), std::string::npos) << text;
+        }
+        EXPECT_EQ(encrypted.out.find("sip.example.com"), std::string::npos);
+        const auto decrypted = tool(decrypt, encrypted.out);
+        EXPECT_EQ(decrypted.exit_status, 0) << decrypted.err;
+        EXPECT_TRUE(decrypted.out == input) << decrypted.out;
+    }
+    // Password files as Windows PowerShell 5.1 (UTF-16) and Notepad write them.
+    for (const char* name :
+         {"password-powershell-5.1-redirect.txt", "password-notepad-utf-8-bom.txt"}) {
+        const auto r = tool({"encrypt", "--password-file", (folder / name).string(), "alice"});
+        EXPECT_EQ(r.exit_status, 0) << name << ": " << r.err;
+        EXPECT_EQ(r.out, "QPJLUKCpC3c=\n") << name;
+    }
 }
 
 }  // namespace
