@@ -21,7 +21,7 @@ case "${1:-}" in
   --windows)
     packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool)
     ;;
-  --package) packages+=(dpkg-dev debhelper lintian desktop-file-utils appstream) ;;
+  --package) packages+=(dpkg-dev debhelper bash-completion lintian desktop-file-utils appstream) ;;
 esac
 
 if [[ $(id -u) -eq 0 ]]; then
