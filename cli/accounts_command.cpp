@@ -16,6 +16,25 @@ namespace sipcrypt::cli {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* examples =
+    "A file that is not UTF-8 and has no byte-order mark is read in the ANSI code\n"
+    "page, as Excel writes it.\n\n"
+    "Examples (cmd):\n"
+    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
+    "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
+    "Examples (PowerShell):\n"
+    "  Import-Csv accounts.csv | Export-Csv -NoTypeInformation plain.csv\n"
+    "  sipcrypt accounts --password-env SIP_KEY -i plain.csv | ConvertFrom-Csv\n";
+#else
+constexpr const char* examples =
+    "Examples:\n"
+    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
+    "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
+    "  sipcrypt accounts --password-file pw.txt --input-encoding WINDOWS-1252 \\\n"
+    "      -i excel.csv -o encrypted.csv\n";
+#endif
+
 struct DescriptorSource : accounts::ByteSource {
     int fd = standard_input;
     std::error_code read(char* buffer, std::size_t size, std::size_t& got) override {
@@ -64,12 +83,8 @@ class AccountsCommand : public CipherCommand {
             "shape (separator, quotes, line ends, byte-order mark, encoding), with those four\n"
             "cells encrypted; other columns pass through, and empty cells stay empty. If any\n"
             "row is refused, the problems are reported with row and column, nothing is\n"
-            "written, and the exit status is 1.\n\n"
-            "Examples:\n"
-            "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
-            "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
-            "  sipcrypt accounts --password-file pw.txt --input-encoding WINDOWS-1252 \\\n"
-            "      -i excel.csv -o encrypted.csv\n");
+            "written, and the exit status is 1.\n\n" +
+            std::string(examples));
     }
     ~AccountsCommand() override {
         if (input_.fd != standard_input) close_file(input_.fd);

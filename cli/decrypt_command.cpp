@@ -11,6 +11,21 @@ namespace sipcrypt::cli {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* examples =
+    "Examples (cmd):\n"
+    "  sipcrypt decrypt --password-file pw.txt 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
+    "  sipcrypt decrypt < texts.txt   & rem asks for the password\n"
+    "Examples (PowerShell):\n"
+    "  Get-Content texts.txt | sipcrypt decrypt --password-env SIP_KEY\n";
+#else
+constexpr const char* examples =
+    "Examples:\n"
+    "  sipcrypt decrypt --password-file pw.txt 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
+    "  sipcrypt decrypt --password-fd 3 3<pw.txt < texts.txt\n"
+    "  sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password\n";
+#endif
+
 // sipcrypt decrypt: each encrypted text, or each line of standard input,
 // becomes the value it holds: the checker for texts already in use.
 class DecryptCommand : public CipherCommand {
@@ -25,11 +40,8 @@ class DecryptCommand : public CipherCommand {
             "Base64 of whole 8-byte blocks, or whose fill does not decrypt to zeros (wrong\n"
             "password or damaged text), gives an empty line and a message naming it, and\n"
             "the exit status is 1. A wrong password is not always noticed: the format has\n"
-            "no check value.\n\n"
-            "Examples:\n"
-            "  sipcrypt decrypt --password-file pw.txt 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
-            "  sipcrypt decrypt --password-fd 3 3<pw.txt < texts.txt\n"
-            "  sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password\n");
+            "no check value.\n\n" +
+            std::string(examples));
     }
 
   private:

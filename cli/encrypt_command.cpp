@@ -9,6 +9,25 @@ namespace sipcrypt::cli {
 
 namespace {
 
+#ifdef _WIN32
+constexpr const char* examples =
+    "Examples (cmd):\n"
+    "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
+    "  sipcrypt encrypt --password-file pw.txt alice proxy.example.net\n"
+    "  sipcrypt encrypt < values.txt > texts.txt   & rem asks for the password twice\n"
+    "Examples (PowerShell):\n"
+    "  Get-Content values.txt | sipcrypt encrypt --password-file pw.txt\n"
+    "  sipcrypt encrypt --password-env SIP_KEY --encoding WINDOWS-1252 alice\n";
+#else
+constexpr const char* examples =
+    "Examples:\n"
+    "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
+    "  read -rs SIP_KEY && export SIP_KEY   # the password, typed without echo\n"
+    "  sipcrypt encrypt --password-env SIP_KEY alice proxy.example.net\n"
+    "  sipcrypt encrypt --password-file pw.txt --encoding WINDOWS-1252 < values.txt\n"
+    "  sipcrypt encrypt < values.txt > texts.txt   # asks for the password twice\n";
+#endif
+
 // sipcrypt encrypt: each value, or each line of standard input, becomes one
 // encrypted text.
 class EncryptCommand : public CipherCommand {
@@ -20,12 +39,8 @@ class EncryptCommand : public CipherCommand {
                              "values to encrypt; without any, each line of standard input is one");
         command().footer(
             "Each value gives one line of Base64 text; a refused value gives an empty line\n"
-            "and a message naming it, and the exit status is 1.\n\n"
-            "Examples:\n"
-            "  printf 'sip:alice@example.com\\n' | sipcrypt encrypt --password-file pw.txt\n"
-            "  SIP_KEY=secret sipcrypt encrypt --password-env SIP_KEY alice proxy.example.net\n"
-            "  sipcrypt encrypt --password-file pw.txt --encoding WINDOWS-1252 < values.txt\n"
-            "  sipcrypt encrypt < values.txt > texts.txt   # asks for the password twice\n");
+            "and a message naming it, and the exit status is 1.\n\n" +
+            std::string(examples));
     }
 
   private:

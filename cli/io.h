@@ -35,6 +35,10 @@ bool is_terminal(int fd);
 // for reading and writing, and no file the tool opens takes their numbers.
 void hold_closed_standard_descriptors();
 
+// Where the whole documentation is, for the help: the manual page, or on
+// Windows the text files installed beside the program.
+std::string where_the_documentation_is();
+
 // Clears the arguments from the process's argument list, where other users
 // can read them, once the tool has its own copies.
 void hide_arguments(int argc, char** argv);

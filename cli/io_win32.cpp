@@ -93,6 +93,17 @@ void hold_closed_standard_descriptors() {
     }
 }
 
+std::string where_the_documentation_is() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    std::string folder;
+    utf16_to_utf8(std::u16string(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(
+                                                                  path.find_last_of(L'\\') + 1)),
+                  folder);
+    return "all of it is in sipcrypt.txt and README.txt in " + folder +
+           " (and in the Start menu, once installed)";
+}
+
 // Other programs read the command line from the process's own memory;
 // clearing it there hides the arguments, as far as Windows allows. The
 // program's name stays.

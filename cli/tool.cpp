@@ -30,8 +30,21 @@ int delivered_to_standard_output() {
 }
 
 #ifdef _WIN32
+constexpr const char* examples =
+    "Examples (cmd):\n"
+    "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
+    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
+    "Examples (PowerShell):\n"
+    "  $env:SIP_KEY = [Net.NetworkCredential]::new('', (Read-Host -AsSecureString)).Password\n"
+    "  sipcrypt decrypt --password-env SIP_KEY 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n";
 constexpr const char* other_encodings = "";
 #else
+constexpr const char* examples =
+    "Examples:\n"
+    "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
+    "  read -rs SIP_KEY && export SIP_KEY   # the password, typed without echo\n"
+    "  sipcrypt decrypt --password-env SIP_KEY 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
+    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n";
 constexpr const char* other_encodings =
     "Other names go to iconv (iconv --list), and count only where a conversion comes back "
     "exactly.\n";
@@ -61,13 +74,9 @@ int run_tool(int argc, char** argv) {
         "list the names --encoding takes and exit");
     tool.require_subcommand(1);
     tool.footer("The password comes from " + std::string(password_options) +
-                ",\nor is asked on the terminal; never from the command line.\n\n"
-                "Examples:\n"
-                "  sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt\n"
-                "  sipcrypt decrypt --password-env SIP_KEY 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ\n"
-                "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n\n"
-                "Run 'sipcrypt COMMAND --help' for a command's options and more examples;\n"
-                "'man sipcrypt' for all of it.\n");
+                ",\nor is asked on the terminal; never from the command line.\n\n" + examples +
+                "\nRun 'sipcrypt COMMAND --help' for a command's options and more " +
+                "examples;\n" + where_the_documentation_is() + ".\n");
 
     std::vector<std::unique_ptr<Command>> commands;
     for (const auto make : {encrypt_command, decrypt_command, accounts_command}) {

@@ -19,7 +19,7 @@ case "${1:-}" in
   --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   --windows)
-    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xdotool)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis wixl groff-base xvfb xdotool)
     ;;
   --package) packages+=(dpkg-dev debhelper bash-completion lintian desktop-file-utils appstream) ;;
 esac

@@ -1,6 +1,7 @@
 // sipcrypt-gui on Windows: the native dialog, started from the desktop or a
 // console, with no console of its own. What it has to say before the dialog
-// (help, version, a usage error) shows in a message box.
+// (help, version, a usage error) goes to a redirected output, else shows in
+// a message box.
 #include <windows.h>  // first: the headers below need its types
 
 #include <commctrl.h>
@@ -24,7 +25,18 @@ std::wstring wide(const std::string& utf8) {
     return {text.begin(), text.end()};
 }
 
+// On standard output (standard error for a usage error) when that goes to a
+// file or a pipe, as when a script asks; else in a message box.
 int tell(const std::string& text, UINT icon, int status) {
+    const HANDLE to = GetStdHandle(status == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    const DWORD type =
+        to == nullptr || to == INVALID_HANDLE_VALUE ? FILE_TYPE_UNKNOWN : GetFileType(to);
+    const std::string line = text.back() == '\n' ? text : text + "\n";
+    DWORD written = 0;
+    if ((type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) &&
+        WriteFile(to, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+        return status;
+    }
     MessageBoxW(nullptr, wide(text).c_str(), L"sipcrypt-gui", MB_OK | icon);
     return status;
 }

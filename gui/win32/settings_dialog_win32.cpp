@@ -89,9 +89,6 @@ INT_PTR SettingsDialog::handle(HWND window, UINT message, WPARAM w, LPARAM) {
                 default:
                     return FALSE;
             }
-        case WM_DESTROY:
-            wipe_boxes(window);
-            return FALSE;
         default:
             return FALSE;
     }
@@ -141,22 +138,6 @@ void SettingsDialog::end(HWND window, INT_PTR result) {
         EndDialog(window, result);
     } else {
         DestroyWindow(window);
-    }
-}
-
-// An edit control keeps its text in a buffer of its own, which it hands
-// out; its characters are overwritten there before the box goes.
-void SettingsDialog::wipe_boxes(HWND window) {
-    for (std::size_t i = 0; i < field_count; ++i) {
-        const HWND box = GetDlgItem(window, control_id(static_cast<Field>(i)));
-        const auto buffer = reinterpret_cast<HLOCAL>(SendMessageW(box, EM_GETHANDLE, 0, 0));
-        if (buffer != nullptr) {
-            if (void* characters = LocalLock(buffer)) {
-                secure_wipe(characters, LocalSize(buffer));
-                LocalUnlock(buffer);
-            }
-        }
-        SetWindowTextW(box, L"");
     }
 }
 

@@ -43,7 +43,6 @@ class SettingsDialog {
     void initialise(HWND window);
     void press(HWND window);
     void end(HWND window, INT_PTR result);
-    void wipe_boxes(HWND window);
 
     SettingsForm& form_;
     HINSTANCE instance_;

@@ -332,6 +332,31 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
     std::filesystem::remove_all(folder);
 }
 
+// The help speaks the platform's language: on Windows no option that
+// Windows refuses and no manual page; nowhere an example that puts a
+// password in an argument or in an assignment on a command line.
+TEST(Tool, TheHelpFitsThePlatform) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                      {"encrypt", "--help"},
+                                                      {"decrypt", "--help"},
+                                                      {"accounts", "--help"}}) {
+        const auto r = tool(arguments);
+        EXPECT_EQ(r.exit_status, 0) << arguments[0];
+        for (const char* absent : {"SIP_KEY=", "=secret", "printf 'secret"}) {
+            EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << "\n" << r.out;
+        }
+        if (on_windows) {
+            for (const char* absent : {"--password-fd", "man sipcrypt", "printf", "3<"}) {
+                EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << "\n" << r.out;
+            }
+        }
+    }
+    const auto help = tool({"--help"});
+    EXPECT_NE(help.out.find(on_windows ? "sipcrypt.txt and README.txt in" : "'man sipcrypt'"),
+              std::string::npos)
+        << help.out;
+}
+
 // Files of accounts as LibreOffice, Python's csv module and PowerShell write
 // them (tests/cli/data/accounts, with the commands that made each): each is
 // read, its four columns come out encrypted, and decrypting the result gives
