@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "accounts/csv.h"
+#include "core/csv.h"
 #include "core/codec.h"
 #include "output_sink.h"
 

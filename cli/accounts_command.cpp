@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "account_table.h"
-#include "accounts/csv.h"
+#include "core/csv.h"
 #include "command.h"
 #include "core/converter.h"
 #include "core/encoding_choice.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "accounts/csv.h"
+#include "core/csv.h"
 #include "cli/account_table.h"
 #include "fuzz_input.h"
 

@@ -6,6 +6,7 @@
 #   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
 #   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb
 #   scripts/setup.sh --package also what builds and checks the Debian package
+#   scripts/setup.sh --reproducible also diffoscope, for check-reproducible.sh
 set -euo pipefail
 
 packages=(
@@ -22,6 +23,7 @@ case "${1:-}" in
     packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis wixl groff-base xvfb xdotool)
     ;;
   --package) packages+=(dpkg-dev debhelper bash-completion lintian desktop-file-utils appstream) ;;
+  --reproducible) packages+=(diffoscope-minimal) ;;
 esac
 
 if [[ $(id -u) -eq 0 ]]; then
