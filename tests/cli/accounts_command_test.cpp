@@ -77,14 +77,21 @@ TEST(AccountsCommand, RefusedRowsWriteNothingAndNameRowAndColumn) {
         {header + "alice,pw,p,o\nbob," + std::string(3745, 'x') + ",p,o\ncarol,pw,\xFF,o\n",
          {"row 3, column 'password': the value is longer than 3744 bytes",
           "the file is not UTF-8: row 4, column 'proxy', byte 0xFF at position 1 first",
-          "nothing was written"}},
-        {header + "alice,pw,p\n", {"row 2: it has 3 fields where the header has 4"}},
+          "nothing was written"},
+         false,
+         {}},
+        {header + "alice,pw,p\n", {"row 2: it has 3 fields where the header has 4"}, false, {}},
         {"login,password,proxy\nalice,pw,p\n",
-         {"row 1: the header has no column 'outbound_proxy'"}},
-        {"login,password,proxy,outbound_proxy,login\n", {"the column 'login' appears twice"}},
-        {header + "alice,\"pw,p,o\n", {"row 2: a quoted field is not closed"}},
-        {header + "alice,p\"w,p,o\n", {"row 2: broken quoting"}},
-        {"", {"the input is empty"}},
+         {"row 1: the header has no column 'outbound_proxy'"},
+         false,
+         {}},
+        {"login,password,proxy,outbound_proxy,login\n",
+         {"the column 'login' appears twice"},
+         false,
+         {}},
+        {header + "alice,\"pw,p,o\n", {"row 2: a quoted field is not closed"}, false, {}},
+        {header + "alice,p\"w,p,o\n", {"row 2: broken quoting"}, false, {}},
+        {"", {"the input is empty"}, false, {}},
         // Ten rows' problems are told, and the rest counted.
         {many_bad_rows,
          {"row 11, column 'login': the value is longer", "... and 2 more rows refused"},
@@ -92,7 +99,8 @@ TEST(AccountsCommand, RefusedRowsWriteNothingAndNameRowAndColumn) {
          "row 12"},
         {header + "QPJLUKCpC3c=,not Base64,,\n",
          {"row 2, column 'password': the text is not Base64"},
-         true},
+         true,
+         {}},
     };
     for (const auto& c : cases) {
         const TempFile in(c.input);
@@ -106,7 +114,9 @@ TEST(AccountsCommand, RefusedRowsWriteNothingAndNameRowAndColumn) {
         for (const auto& message : c.messages) {
             EXPECT_NE(r.err.find(message), std::string::npos) << message << "\n" << r.err;
         }
-        if (!c.absent.empty()) EXPECT_EQ(r.err.find(c.absent), std::string::npos) << r.err;
+        if (!c.absent.empty()) {
+            EXPECT_EQ(r.err.find(c.absent), std::string::npos) << r.err;
+        }
         arguments.erase(arguments.begin() + 3, arguments.begin() + 7);
         const auto piped = sipcrypt(arguments, c.input, secret_env);
         EXPECT_EQ(piped.exit_status, 1);

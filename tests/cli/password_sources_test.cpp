@@ -72,7 +72,9 @@ TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
         const std::string& screen = terminal.finish();
         EXPECT_NE(screen.find(c.shown), std::string::npos) << screen;
         EXPECT_EQ(screen.find("secr"), std::string::npos) << "echoed: " << screen;
-        if (c.answers.empty()) EXPECT_EQ(screen.find("Password"), std::string::npos) << screen;
+        if (c.answers.empty()) {
+            EXPECT_EQ(screen.find("Password"), std::string::npos) << screen;
+        }
         EXPECT_EQ(screen.find("Repeat"),
                   c.answers.size() == 1 ? std::string::npos : screen.find("Repeat"));
         EXPECT_TRUE(echoes(terminal.settings())) << "echo left off";
