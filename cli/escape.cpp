@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/text_encoding.h"
+#include "core/utf16.h"
 
 namespace sipcrypt::cli {
 
@@ -14,7 +15,7 @@ void append_escaped(std::string_view text, Out& out) {
         const auto c = static_cast<unsigned char>(text[i]);
         const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
         const bool valid = c < 0x80 || first_invalid_utf8(text.substr(i, 4)) != 0;
-        const std::size_t length = c < 0x80 || !valid ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        const std::size_t length = valid ? utf8_length(c) : 1;
         char shown[8] = {};
         if (c < 0x20 || c == 0x7F || !valid) {
             std::snprintf(shown, sizeof shown, "\\x%02X", c);

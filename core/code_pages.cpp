@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "code_page_tables.h"
+#include "utf16.h"
 
 namespace sipcrypt {
 
@@ -215,11 +216,8 @@ class CodePage final : public Converter {
                 out[n++] = static_cast<char>(s[i++]);
                 continue;
             }
-            const std::size_t length = s[i] < 0xE0 ? 2 : s[i] < 0xF0 ? 3 : 4;
-            char32_t c = s[i] & (0x7F >> length);
-            for (std::size_t k = 1; k < length && i + k < in.size(); ++k) {
-                c = c << 6 | (s[i + k] & 0x3F);
-            }
+            const std::size_t length = utf8_length(s[i]);
+            const char32_t c = utf8_character(s + i, length);
             const std::uint16_t bytes = c < 0x10000 ? bytes_of_[c] : none;
             if (bytes == none) {
                 out.resize(n);
@@ -246,16 +244,9 @@ class CodePage final : public Converter {
                 out.resize(n);
                 return i;
             }
-            if (c < 0x80) {
-                out[n++] = static_cast<char>(c);
-            } else if (c < 0x800) {
-                out[n++] = static_cast<char>(0xC0 | c >> 6);
-                out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out[n++] = static_cast<char>(0xE0 | c >> 12);
-                out[n++] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-            }
+            char* to = out.data() + n;
+            put_utf8(c, to);
+            n = static_cast<std::size_t>(to - out.data());
             i += pair ? 2 : 1;
         }
         out.resize(n);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "csv.h"
+#include "utf16.h"
 
 namespace sipcrypt::accounts {
 
@@ -98,23 +99,7 @@ void CsvReader::feed(std::string_view bytes) {
     const std::size_t kept = text_.size();
     text_.resize(kept + bytes.size() * 2 + 8);  // no unit takes more than three bytes
     char* out = text_.data() + kept;
-    const auto put = [&](char32_t c) {
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            *out++ = static_cast<char>(0xC0 | c >> 6);
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *out++ = static_cast<char>(0xE0 | c >> 12);
-            *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            *out++ = static_cast<char>(0xF0 | c >> 18);
-            *out++ = static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
+    const auto put = [&](char32_t c) { put_utf8(c, out); };
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     for (std::size_t i = 0; i < bytes.size();) {
         if (!has_odd_byte_ && i + 1 >= bytes.size()) {

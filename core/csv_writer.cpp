@@ -1,4 +1,5 @@
 #include "csv.h"
+#include "utf16.h"
 
 namespace sipcrypt::accounts {
 
@@ -21,11 +22,8 @@ void CsvWriter::append_utf16(std::string_view text, SecretBytes& out) const {
             put(s[i++]);
             continue;
         }
-        const std::size_t length = s[i] < 0xE0 ? 2 : s[i] < 0xF0 ? 3 : 4;
-        char32_t c = s[i] & (0x7F >> length);
-        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-            c = c << 6 | (s[i + k] & 0x3F);
-        }
+        const std::size_t length = utf8_length(s[i]);
+        const char32_t c = utf8_character(s + i, length);
         i += length;
         if (c < 0x10000) {
             put(c);

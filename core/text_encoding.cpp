@@ -3,6 +3,7 @@
 #include "code_pages.h"
 #include "converter.h"
 #include "outcome.h"
+#include "utf16.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,14 +24,9 @@ Outcome character_at(std::string_view text, std::size_t offset) {
     Outcome outcome(ParameterStatus::unrepresentable_character);
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::uint8_t lead = s[i];
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-            code = code << 6 | (s[i + k] & 0x3F);
-        }
+        const std::size_t length = std::min(utf8_length(s[i]), text.size() - i);
         ++outcome.position;
-        outcome.character = code;
+        outcome.character = utf8_character(s + i, length);
         if (offset < i + length) break;
         i += length;
     }

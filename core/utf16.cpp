@@ -10,8 +10,8 @@ namespace sipcrypt {
 namespace {
 
 bool convert(std::u16string_view text, std::string& out, bool keep_broken) {
-    std::string utf8;
-    utf8.reserve(text.size() * 3);
+    std::string utf8(text.size() * 3, '\0');
+    char* to = utf8.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDFFF) {
@@ -23,22 +23,9 @@ bool convert(std::u16string_view text, std::string& out, bool keep_broken) {
             }
             if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | c >> 6);
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | c >> 12);
-            utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | c >> 18);
-            utf8 += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        put_utf8(c, to);
     }
+    utf8.resize(static_cast<std::size_t>(to - utf8.data()));
     wipe_string(out);
     out.swap(utf8);
     return true;
@@ -60,10 +47,8 @@ bool utf8_to_utf16(std::string_view text, std::u16string& out) {
     utf16.reserve(text.size());
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t i = 0; i < text.size();) {
-        const unsigned char lead = s[i];
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (s[i + k] & 0x3F);
+        const std::size_t length = utf8_length(s[i]);
+        const char32_t c = utf8_character(s + i, length);
         i += length;
         if (c < 0x10000) {
             utf16 += static_cast<char16_t>(c);

@@ -1,9 +1,34 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace sipcrypt {
+
+// One character of UTF-8: its length in bytes from its first byte, and the
+// character, from well-formed UTF-8 (what the checks have let through).
+constexpr std::size_t utf8_length(unsigned char lead) noexcept {
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+inline char32_t utf8_character(const unsigned char* s, std::size_t length) noexcept {
+    char32_t c = length == 1 ? s[0] : s[0] & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = c << 6 | (s[k] & 0x3F);
+    return c;
+}
+
+// Writes a character as UTF-8 at `out`, which then points past it.
+inline void put_utf8(char32_t c, char*& out) noexcept {
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+        return;
+    }
+    const int continuations = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    *out++ = static_cast<char>((0xF00 >> (continuations + 1)) | c >> (6 * continuations));
+    for (int k = continuations - 1; k >= 0; --k) {
+        *out++ = static_cast<char>(0x80 | (c >> (6 * k) & 0x3F));
+    }
+}
 
 // UTF-16, as the dialog's boxes hold text on every toolkit and as Windows
 // passes arguments, to UTF-8 and back. False, with `out` as it was, for a
