@@ -27,6 +27,9 @@ mode=campaign
 seconds=30
 if [[ "${1:-}" == "--replay" ]]; then
   mode=replay
+  # The sanitizers' settings change what a run covers: the same whoever calls.
+  export ASAN_OPTIONS=exitcode=86:detect_leaks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   shift
 elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   seconds=$1
