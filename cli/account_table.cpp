@@ -65,8 +65,8 @@ std::string row_label(std::size_t row, std::size_t line) {
 }
 
 AccountTable::AccountTable(Codec& codec, bool decrypt, const accounts::CsvShape& shape,
-                           OutputSink& output)
-    : codec_(codec), decrypt_(decrypt), writer_(shape), output_(output) {}
+                           OutputSink& output, bool to_terminal)
+    : codec_(codec), decrypt_(decrypt), writer_(shape), output_(output), to_terminal_(to_terminal) {}
 
 std::string AccountTable::column_name(std::size_t column) const {
     return column == 0 || column > header_.size() ? std::to_string(column)
@@ -142,6 +142,13 @@ void AccountTable::add(const accounts::CsvRecord& record) {
         }
     }
     if (failed_) return;
+    shown_.resize(to_terminal_ ? fields_.size() : 0);
+    for (std::size_t i = 0; i < shown_.size(); ++i) {
+        shown_[i].assign(fields_[i].begin(), fields_[i].end());
+        if (!escape_for_terminal(shown_[i])) continue;
+        escaped_ = true;
+        fields_[i] = {shown_[i].data(), shown_[i].size()};
+    }
     std::size_t field = 0;
     const Outcome written = writer_.record(fields_, record.quoted, line_end_, line_, field);
     if (!written.ok()) {
@@ -161,6 +168,7 @@ bool AccountTable::finish() {
                "... and " + std::to_string(refused_rows_ - rows_reported) + " more rows refused");
     }
     for (auto& text : texts_) wipe_string(text);
+    if (escaped_ && !failed_) warn(escaped_on_terminal);
     return rows_ > 0 && !failed_;
 }
 

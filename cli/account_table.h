@@ -18,13 +18,15 @@ namespace sipcrypt::cli {
 // columns pass through, empty cells stay empty, each row keeps its line end
 // (a last one without gets the one before). Problems are reported by row and
 // column, ten rows' worth at most; after the first, nothing more is written,
-// since the output will be thrown away.
+// since the output will be thrown away. Cells bound for a terminal are shown
+// escaped, as decrypt shows values.
 class AccountTable {
   public:
     static constexpr std::array<std::string_view, 4> columns = {"login", "password", "proxy",
                                                                 "outbound_proxy"};
 
-    AccountTable(Codec& codec, bool decrypt, const accounts::CsvShape& shape, OutputSink& output);
+    AccountTable(Codec& codec, bool decrypt, const accounts::CsvShape& shape, OutputSink& output,
+                 bool to_terminal = false);
 
     void add(const accounts::CsvRecord& record);
     // A column's name for messages, escaped, by its 1-based number.
@@ -45,10 +47,11 @@ class AccountTable {
     std::vector<std::string> header_;
     std::size_t rows_ = 0, refused_rows_ = 0, last_refused_row_ = 0;
     std::string_view line_end_ = "\n";  // of the last row that had one
-    bool header_ok_ = false, failed_ = false;
+    bool to_terminal_, header_ok_ = false, failed_ = false, escaped_ = false;
     std::array<std::string, 4> texts_;
     std::array<SecretBytes, 4> values_;
     std::vector<std::string_view> fields_;
+    std::vector<SecretBytes> shown_;  // cells escaped for a terminal
     SecretBytes line_;
 };
 

@@ -91,7 +91,7 @@ class AccountsCommand : public CipherCommand {
     }
 
   private:
-    bool open() override {
+    int open() override {
         if (decrypt_) confirm_ = PasswordInput::Confirm::no;
         if (!input_encoding_.empty()) {
             std::string problem;
@@ -99,7 +99,7 @@ class AccountsCommand : public CipherCommand {
             if (!file_encoding_) {
                 report("--input-encoding " + input_encoding_,
                        problem.substr(problem.find(": ") + 2));
-                return false;
+                return exit_usage;
             }
         } else if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
             // As Excel writes a CSV on Windows.
@@ -110,13 +110,13 @@ class AccountsCommand : public CipherCommand {
             if (const std::error_code error = open_for_reading(input_path_, input_.fd)) {
                 input_.fd = standard_input;
                 report(input_name_, error.message());
-                return false;
+                return exit_refused;
             }
         }
         output_.emplace(output_path_);
-        if (output_->problem().empty()) return true;
+        if (output_->problem().empty()) return exit_done;
         report(output_->destination(), output_->problem());
-        return false;
+        return exit_refused;
     }
 
     int step(Codec& codec) override {
@@ -129,7 +129,8 @@ class AccountsCommand : public CipherCommand {
         bool ok = true;
         {
             OutputSink sink(output_->fd());
-            AccountTable table(codec, decrypt_, reader.shape(), sink);
+            AccountTable table(codec, decrypt_, reader.shape(), sink,
+                               output_->to_terminal());
             accounts::CsvRecord record;
             while (reader.next(record)) table.add(record);
             if (reader.error()) {

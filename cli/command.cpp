@@ -28,6 +28,10 @@ CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
         ->check(not_empty("encoding name"));
 }
 
+int CipherCommand::open() {
+    return exit_done;
+}
+
 int CipherCommand::run() {
     if (const CLI::Option* repeated = repeated_option(command())) {
         report({}, repeated->get_name() + " is given more than once; run 'sipcrypt " +
@@ -41,7 +45,7 @@ int CipherCommand::run() {
         return exit_usage;
     }
     const auto codec = std::make_unique<Codec>(std::move(encoding));
-    if (!open()) return exit_refused;
+    if (const int status = open(); status != exit_done) return status;
     SecretBytes password;
     std::string where;
     if (const std::error_code error = password_.read(password, confirm_, where)) {

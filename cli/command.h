@@ -46,8 +46,9 @@ class CipherCommand : public Command {
     PasswordInput::Confirm confirm_;
 
   private:
-    // False, once reported, when something it needs cannot be used.
-    virtual bool open() { return true; }
+    // exit_done, or once reported, the exit status when something it needs
+    // cannot be used.
+    virtual int open();
     virtual int step(Codec& codec) = 0;
 
     PasswordInput password_;

@@ -57,11 +57,7 @@ class DecryptCommand : public CipherCommand {
                 if (status.ok() && to_terminal) escaped |= escape_for_terminal(value);
                 return status;
             });
-        if (escaped) {
-            warn(
-                "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, "
-                "\\\\); send the output to a file or a pipe for their bytes");
-        }
+        if (escaped) warn(escaped_on_terminal);
         return status;
     }
 

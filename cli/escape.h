@@ -16,4 +16,9 @@ std::string escaped(std::string_view text);
 // changed anything.
 bool escape_for_terminal(SecretBytes& text);
 
+// Said once when a value was shown escaped.
+inline constexpr const char* escaped_on_terminal =
+    "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, \\\\); "
+    "send the output to a file or a pipe for their bytes";
+
 }  // namespace sipcrypt::cli

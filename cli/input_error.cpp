@@ -29,16 +29,9 @@ class InputCategory : public std::error_category {
             case InputError::echo_stays_on:
                 return "echo cannot be turned off, so the password is not asked there: use " +
                        std::string(password_options);
-            case InputError::broken_quoting:
-                return "broken quoting: a quote inside an unquoted field, or text after a "
-                       "closing quote";
-            case InputError::unclosed_quote:
-                return "a quoted field is not closed before the end of the input";
-            case InputError::field_too_long:
-                return "a field is longer than " + longest + "; is a quote left open?";
-            case InputError::lone_cr:
-                return "a carriage return (CR) that is not part of a line end; lines end in LF "
-                       "or CRLF";
+            case InputError::half_utf16_unit:
+                return "the text is UTF-16 (it begins with a byte-order mark) and ends in half "
+                       "a character";
         }
         return "unreadable input";
     }

@@ -14,10 +14,7 @@ enum class InputError {
     nothing_entered,    // end of input at the prompt
     passwords_differ,   // the two typed passwords differ
     echo_stays_on,      // the terminal would show what is typed
-    broken_quoting,     // CSV: a quote inside an unquoted field, or text after a closing quote
-    unclosed_quote,     // CSV: the input ends inside a quoted field
-    field_too_long,     // CSV: a field longer than a line may be; often a quote left open
-    lone_cr,            // a CR outside quotes that is not part of a CRLF
+    half_utf16_unit,    // UTF-16 text that ends in half a character
 };
 const std::error_category& input_category() noexcept;
 std::error_code make_error_code(InputError error) noexcept;

@@ -21,9 +21,10 @@ constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 constexpr std::size_t longest_pending = LineReader::max_line_length + utf8_bom.size() + 1;
 static_assert(longest_raw_line >= longest_pending);
 
-// Drops the line end's CR and, from a first line, a byte-order mark.
-std::string_view trimmed(std::string_view line, bool first) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+// Drops the CR of a CRLF and, from a first line, a byte-order mark. A CR
+// that ends the input is no line end: it stays, and the value is refused.
+std::string_view trimmed(std::string_view line, bool first, bool ended) {
+    if (ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (first && line.substr(0, utf8_bom.size()) == utf8_bom) line.remove_prefix(utf8_bom.size());
     return line;
 }
@@ -56,6 +57,7 @@ std::error_code LineReader::next(std::optional<std::string_view>& line) {
     std::size_t scanned = 0;  // bytes after start_ already known to hold no LF
     std::size_t begin = 0;
     std::size_t length = 0;
+    bool ended = true;
     for (;;) {
         const char* base = buffer_.data();
         const void* lf = std::memchr(base + start_ + scanned, '\n', end_ - start_ - scanned);
@@ -78,22 +80,27 @@ std::error_code LineReader::next(std::optional<std::string_view>& line) {
             begin = start_;
             length = end_ - start_;
             start_ = end_;
+            ended = false;
             break;
         }
     }
     const bool first = first_line_;
     first_line_ = false;
     if (too_long) return InputError::line_too_long;
-    const std::string_view kept = trimmed({buffer_.data() + begin, length}, first);
+    const std::string_view kept = trimmed({buffer_.data() + begin, length}, first, ended);
     if (kept.size() > max_line_length) return InputError::line_too_long;
     line = kept;
     return {};
 }
 
-std::error_code finish_first_line(SecretBytes& line) {
+std::error_code finish_first_line(SecretBytes& line, bool ended) {
     // Windows PowerShell 5.1 writes a password file in UTF-16, with its mark.
     const std::string_view mark(line.data(), std::min<std::size_t>(line.size(), 2));
     if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
+        if (line.size() % 2 != 0) {
+            line.clear();
+            return InputError::half_utf16_unit;
+        }
         std::u16string units;
         for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
             const auto first = static_cast<unsigned char>(line[i]);
@@ -107,7 +114,7 @@ std::error_code finish_first_line(SecretBytes& line) {
         wipe_string(units);
         wipe_string(utf8);
     }
-    const std::string_view kept = trimmed({line.data(), line.size()}, true);
+    const std::string_view kept = trimmed({line.data(), line.size()}, true, ended);
     if (kept.size() > LineReader::max_line_length) {
         line.clear();
         return InputError::line_too_long;
@@ -128,7 +135,8 @@ std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
         if (const auto error = read_some(fd, &c, 1, count)) return error;
         if (count == 0) {
             if (line.empty()) return {};
-            break;
+            got = true;
+            return finish_first_line(line, false);
         }
         line.push_back(c);
         const std::string_view end(line.data() + line.size() - std::min(line.size(), unit), unit);

@@ -11,7 +11,8 @@ namespace sipcrypt::cli {
 
 // How every line is read, whatever its source (standard input, a password
 // file, a descriptor, the terminal): it ends at LF, a CR just before the LF
-// is part of the line end, and a last line without LF counts. A UTF-8
+// is part of the line end, and a last line without LF counts (a CR at its
+// end is no line end, and stays). A UTF-8
 // byte-order mark at the start of the first line is dropped, since Windows
 // editors put one there. A line longer than max_line_length is refused, not
 // cut short. Lines may be clear values or passwords: buffers are wiped.
@@ -46,8 +47,9 @@ std::error_code read_first_line(int fd, SecretBytes& line, bool& got);
 
 // For readers that take a line byte by byte up to its LF: the most bytes
 // worth keeping before the line is known to be too long, and the rules
-// applied to what was read (line end's CR, byte-order mark, length).
+// applied to what was read (line end's CR, byte-order mark, length);
+// `ended` says whether an LF ended it.
 inline constexpr std::size_t longest_raw_line = LineReader::max_line_length + 4;
-std::error_code finish_first_line(SecretBytes& line);
+std::error_code finish_first_line(SecretBytes& line, bool ended = true);
 
 }  // namespace sipcrypt::cli

@@ -52,6 +52,18 @@ std::string followed(std::string path, int& fd) {
     return path;
 }
 
+// Whether the folder lets a file be renamed over `file`: it must be
+// writable, and when it is sticky (as /tmp is), the file or the folder ours.
+bool replaceable(const std::string& folder, const struct stat& file) {
+    struct stat info;
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
+        ::stat(folder.c_str(), &info) != 0) {
+        return false;
+    }
+    const uid_t me = ::geteuid();
+    return (info.st_mode & S_ISVTX) == 0 || me == 0 || file.st_uid == me || info.st_uid == me;
+}
+
 std::error_code writable(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0) return last_error();
@@ -75,13 +87,14 @@ std::error_code examine(const std::string& path, Target& target) {
         return last_error(folder && S_ISDIR(info.st_mode) ? 0 : ENOENT);
     }
     if (S_ISDIR(info.st_mode)) return last_error(EISDIR);
-    if (S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    if (S_ISREG(info.st_mode) && info.st_nlink == 1 && replaceable(target.folder, info)) {
         target.kind = Target::Kind::file;
         const int access = ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS);
         return last_error(access == 0 ? 0 : errno);
     }
-    // A file with several names, a FIFO or a device: opened now, so that one
-    // that cannot be written is refused before any work.
+    // A file with several names or one that may be written but not replaced,
+    // a FIFO or a device: opened now, so that one that cannot be written is
+    // refused before any work.
     target.kind = S_ISREG(info.st_mode) ? Target::Kind::in_place : Target::Kind::stream;
     target.fd = ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     target.own_fd = target.fd >= 0;

@@ -20,6 +20,10 @@ std::string plain_cause(const std::error_code& error) {
 
 }  // namespace
 
+bool WholeOutput::to_terminal() const {
+    return target_.kind == Target::Kind::stream && is_terminal(target_.fd);
+}
+
 // The output waits in a file, not in memory: a CSV of accounts may be larger
 // than the tool should hold. For a file target the spool lies beside it, so
 // that one rename puts it in place; for anything else it is unnamed, so that

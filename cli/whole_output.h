@@ -13,8 +13,8 @@ namespace sipcrypt::cli {
 //    by a file made beside it, synced and renamed over it; it keeps its mode
 //    and owner (on Windows its attributes and ACL), and a new one is
 //    readable by its owner only;
-//  - a regular file with several names (hard links) is written in place,
-//    space first, so that every name shows the output;
+//  - a regular file with several names (hard links), or one that may be
+//    written but not replaced, is written in place, space first;
 //  - anything else (standard output, /dev/stdout, /dev/fd/N, a FIFO, a
 //    terminal, a device, NUL, CON) is written into as it is open, appending
 //    where it was opened to append; nothing is ever renamed over the file
@@ -32,6 +32,8 @@ class WholeOutput {
     // Where to write the output until commit(), and its name for messages.
     int fd() const noexcept { return spool_.fd; }
     const std::string& spool_name() const noexcept { return spool_where_; }
+    // Whether the output will be shown on a terminal.
+    bool to_terminal() const;
     // Delivers the output; false, with problem() set, when it could not.
     bool commit();
     // "standard output" or the path as given.

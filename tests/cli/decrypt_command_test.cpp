@@ -125,8 +125,11 @@ namespace {
 // A decrypted value must not drive the terminal that shows it: there, C0,
 // DEL and C1 controls are shown escaped and every backslash doubled, so that
 // what is shown reads back to one value; a pipe or a file gets the bytes.
+// The same for every cell of a file of accounts.
 TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
     const TempFile password("secret\n");
+    const std::string header = "name,login,password,proxy,outbound_proxy\n";
+    const TempFile accounts(header + "\"\x1B]0;t\x07\",V1AG/4iyhmYz+ooJiJ6esA==,,,\n");
     struct Case {
         std::string text, shown, bytes;
     };
@@ -136,11 +139,19 @@ TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
          "a\xC2\x9B"
          "31m"},                                   // CSI, in one C1 character
         {"XtHlLK9MvZU=", "C:\\\\x1B", "C:\\x1B"},  // no control: a backslash
+        {"-i", "\"\\x1B]0;t\\x07\",a\\x1B[31mred\\\\x,,,",
+         header + "\"\x1B]0;t\x07\",a\x1B[31mred\\x,,,"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        TerminalSession terminal(
-            {"decrypt", "--password-file", password.path(), "--encoding", "UTF-8", c.text});
+        std::vector<std::string> command = {"decrypt", "--password-file", password.path(),
+                                            "--encoding", "UTF-8", c.text};
+        if (c.text == "-i") {
+            command[0] = "accounts";
+            command.insert(command.begin() + 1, "--decrypt");
+            command.push_back(accounts.path());
+        }
+        TerminalSession terminal(command);
         EXPECT_EQ(terminal.next_event(), "exited 0");
         const std::string& screen = terminal.finish();
         EXPECT_NE(screen.find(c.shown + "\r\n"), std::string::npos) << screen;
@@ -148,8 +159,7 @@ TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
         EXPECT_EQ(screen.find("\xC2\x9B"), std::string::npos) << screen;
         EXPECT_NE(screen.find("shown escaped"), std::string::npos) << screen;
 
-        const auto piped = sipcrypt(
-            {"decrypt", "--password-file", password.path(), "--encoding", "UTF-8", c.text});
+        const auto piped = sipcrypt(command);
         EXPECT_EQ(piped.out, c.bytes + "\n");
         EXPECT_EQ(piped.err, "");
     }

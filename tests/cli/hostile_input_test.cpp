@@ -55,7 +55,28 @@ TEST(HostileInput, PasswordSourcesReadTheirLineAndNothingElse) {
     const TempFile with_zero(std::string("sec\0ret\n", 8));
     const TempFile long_line(std::string(65537, 'p') + "\n");
     const TempFile longest(std::string(65536, 'p') + "\n");
+    const TempFile cr_at_end("secret\r");
+    const TempFile half_utf16(std::string("\xFF\xFEs\0e\0c", 7));
     const Case cases[] = {
+        // A CR that ends the input ends no line: it is the password's.
+        {"a CR at the end of a file",
+         {"encrypt", "--password-file", cr_at_end.path(), "alice"},
+         "",
+         1,
+         "",
+         "the password holds a line break (CR at position 7)"},
+        {"a CR at the end of a descriptor",
+         {"sh:", "encrypt --password-fd 3 alice 3<" + cr_at_end.path()},
+         "",
+         1,
+         "",
+         "the password holds a line break (CR at position 7)"},
+        {"UTF-16 that ends in half a character",
+         {"encrypt", "--password-file", half_utf16.path(), "alice"},
+         "",
+         1,
+         "",
+         "ends in half a character"},
         // A password file that is a pipe shares it with the values that follow.
         {"/dev/stdin as the file",
          {"encrypt", "--password-file", "/dev/stdin"},
@@ -155,6 +176,12 @@ TEST(HostileInput, ValuesKeepTheirLinesAndNeverHoldALineBreak) {
          1,
          "\n" + alice + "\n",
          "line 1: the value holds a line break (CR at position 2); a value is one line"},
+        {"a CR that ends the input",
+         {"encrypt", "--password-env", "SIP_KEY"},
+         "alice\n\r",
+         1,
+         alice + "\n\n",
+         "line 2: the value holds a line break (CR at position 1)"},
         {"a line break in an argument",
          {"encrypt", "--password-env", "SIP_KEY", "a\nb", "alice"},
          "",

@@ -195,21 +195,36 @@ TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {
 
 // A user who may not write the target is refused before any work, and the
 // file stays as it was. Run as nobody when the tests run as root.
-TEST(OutputFile, ATargetTheUserMayNotWriteIsRefused) {
-    Folder folder;
-    folder.write("read-only.csv", "old\n", 0444);
-    std::vector<std::string> command = {SIPCRYPT_BINARY, "accounts", "--password-env",
-                                        "SIP_KEY",       "-o",       folder / "read-only.csv"};
-    if (::geteuid() == 0) {
-        ::chown((folder / "read-only.csv").c_str(), 65534, 65534);
-        command.insert(command.begin(),
-                       {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+// Another user's files: what that user may not write is refused before any
+// work; what they may write but not replace (a read-only folder, or /tmp's
+// sticky bit on a file they do not own) is written in place.
+TEST(OutputFile, AnotherUsersTargetIsRefusedOrWrittenInPlaceAsItsFolderAllows) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
+    const struct {
+        mode_t file_mode, folder_mode;
+        int exit_status;
+        std::string err, content;
+    } rows[] = {
+        {0444, 0777, 1, "target.csv: permission denied", "old\n"},
+        {0666, 01777, 0, "", encrypted_csv},
+        {0666, 0555, 0, "", encrypted_csv},
+    };
+    for (const auto& row : rows) {
+        Folder folder;
+        folder.write("target.csv", "old\n", row.file_mode);
+        ::chmod((folder / ".").c_str(), row.folder_mode);
+        const std::vector<std::string> command = {
+            "--reuid=65534", "--regid=65534", "--clear-groups", SIPCRYPT_BINARY,  "accounts",
+            "--password-env", "SIP_KEY",     "-o",             folder / "target.csv"};
+        const auto r = run_process("/usr/bin/setpriv", command, csv, secret_env);
+        EXPECT_EQ(r.exit_status, row.exit_status) << r.err;
+        if (!row.err.empty()) {
+            EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(folder.read("target.csv"), row.content) << r.err;
+        EXPECT_EQ(folder.names(), std::vector<std::string>{"target.csv"});
+        ::chmod((folder / ".").c_str(), 0777);
     }
-    const auto r = run_process(command[0], {command.begin() + 1, command.end()}, csv, secret_env);
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_NE(r.err.find("read-only.csv: permission denied"), std::string::npos) << r.err;
-    EXPECT_EQ(folder.read("read-only.csv"), "old\n");
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"read-only.csv"});
 }
 
 // Whole or nothing: a refused row, a file-size limit on the way, and the
