@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "core/escape.h"
 #include "core/text_rules.h"
 #include "diagnostics.h"
-#include "escape.h"
 
 namespace sipcrypt::cli {
 
@@ -66,7 +66,11 @@ std::string row_label(std::size_t row, std::size_t line) {
 
 AccountTable::AccountTable(Codec& codec, bool decrypt, const accounts::CsvShape& shape,
                            OutputSink& output, bool to_terminal)
-    : codec_(codec), decrypt_(decrypt), writer_(shape), output_(output), to_terminal_(to_terminal) {}
+    : codec_(codec),
+      decrypt_(decrypt),
+      writer_(shape),
+      output_(output),
+      to_terminal_(to_terminal) {}
 
 std::string AccountTable::column_name(std::size_t column) const {
     return column == 0 || column > header_.size() ? std::to_string(column)

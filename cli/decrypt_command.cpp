@@ -2,9 +2,9 @@
 
 #include "command.h"
 #include "core/codec.h"
+#include "core/escape.h"
 #include "core/limits.h"
 #include "core/text_rules.h"
-#include "escape.h"
 #include "value_lines.h"
 
 namespace sipcrypt::cli {

@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "converter.h"
+#include "escape.h"
 
 namespace sipcrypt {
 
@@ -25,7 +27,13 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
     const std::string path = settings_file_path();
     std::FILE* file = path.empty() ? nullptr : open_file(path);
     if (file == nullptr) {
-        if (!path.empty() && errno != ENOENT) problem = path + ": " + std::strerror(errno);
+        const int error = errno;
+        // A file behind a folder the user may not enter is none of theirs.
+        std::error_code unseen;
+        (void)std::filesystem::status(path, unseen);
+        if (!path.empty() && error != ENOENT && !unseen) {
+            problem = path + ": " + std::strerror(error);
+        }
         return false;
     }
     std::string contents;
@@ -33,7 +41,14 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
         contents.append(buffer, n);
     }
+    const int unread = std::ferror(file) != 0 ? errno : 0;
     std::fclose(file);
+    if (unread != 0) {
+        problem = path + ": " + std::strerror(unread);
+        return false;
+    }
+    // Notepad puts a byte-order mark before the first line.
+    if (contents.rfind("\xEF\xBB\xBF", 0) == 0) contents.erase(0, 3);
     std::size_t number = 0;
     for (std::size_t start = 0; start < contents.size(); ++number) {
         const std::size_t end = std::min(contents.find('\n', start), contents.size());
@@ -43,11 +58,11 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
         const std::size_t equals = line.find('=');
         if (trimmed(line.substr(0, equals)) != "encoding" || equals == std::string_view::npos) {
             problem = path + ", line " + std::to_string(number + 1) + ": unknown setting '" +
-                      std::string(line) + "' (the file knows encoding=NAME)";
+                      escaped(line) + "' (the file knows encoding=NAME)";
             return false;
         }
         name = trimmed(line.substr(equals + 1));
-        where = path + ": encoding=" + name;
+        where = path + ": encoding=" + escaped(name);
     }
     return !name.empty();
 }
@@ -57,10 +72,10 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
 std::unique_ptr<TextEncoding> choose_encoding(std::string_view named, std::string& problem) {
     problem.clear();
     std::string name(named);
-    std::string where = "--encoding " + name;
+    std::string where = "--encoding " + escaped(name);
     if (name.empty()) {
         if (environment_text(variable, name) && !name.empty()) {
-            where = std::string(variable) + "=" + name;
+            where = std::string(variable) + "=" + escaped(name);
         } else if (!read_setting(name, where, problem)) {
             if (!problem.empty()) return nullptr;
             const std::uint16_t ansi = ansi_code_page();

@@ -5,7 +5,7 @@
 
 #include "cipher/secret_memory.h"
 
-namespace sipcrypt::cli {
+namespace sipcrypt {
 
 // Text shown on a terminal must not drive it: C0 controls, DEL and bytes
 // that are not UTF-8 show as \xHH, C1 controls as \u00HH, and every
@@ -21,4 +21,4 @@ inline constexpr const char* escaped_on_terminal =
     "control characters in values are shown escaped on a terminal (\\x1B, \\u009B, \\\\); "
     "send the output to a file or a pipe for their bytes";
 
-}  // namespace sipcrypt::cli
+}  // namespace sipcrypt

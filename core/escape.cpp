@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "core/text_encoding.h"
-#include "core/utf16.h"
+#include "text_encoding.h"
+#include "utf16.h"
 
-namespace sipcrypt::cli {
+namespace sipcrypt {
 
 namespace {
 
@@ -49,4 +49,4 @@ bool escape_for_terminal(SecretBytes& text) {
     return true;
 }
 
-}  // namespace sipcrypt::cli
+}  // namespace sipcrypt
