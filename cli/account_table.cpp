@@ -124,7 +124,8 @@ void AccountTable::add(const accounts::CsvRecord& record) {
     if (!header_ok_) return;  // refused already: the rows cannot be read without it
     if (record.fields.size() != header_.size()) {
         refuse(record, {},
-               "it has " + std::to_string(record.fields.size()) + " fields where the header has " +
+               "it has " + std::to_string(record.fields.size()) +
+                   (record.fields.size() == 1 ? " field" : " fields") + " where the header has " +
                    std::to_string(header_.size()));
         return;
     }

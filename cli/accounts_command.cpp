@@ -2,9 +2,9 @@
 #include <optional>
 
 #include "account_table.h"
-#include "core/csv.h"
 #include "command.h"
 #include "core/converter.h"
+#include "core/csv.h"
 #include "core/encoding_choice.h"
 #include "diagnostics.h"
 #include "io.h"
@@ -68,7 +68,13 @@ class AccountsCommand : public CipherCommand {
                         "the separator between fields: ',', ';' or tab (default: the one with "
                         "which the header names the columns, or a first line sep=X)")
             ->type_name("SEPARATOR")
-            ->check(CLI::IsMember({",", ";", "tab"}));
+            ->check(CLI::Validator(
+                [](const std::string& value) -> std::string {
+                    return value == "," || value == ";" || value == "tab"
+                               ? ""
+                               : "'" + value + "' is no separator: give ',', ';' or tab";
+                },
+                ""));
         command()
             .add_option("--input-encoding", input_encoding_,
                         "the encoding of a file with no byte-order mark, if not UTF-8 (any name "
@@ -129,8 +135,7 @@ class AccountsCommand : public CipherCommand {
         bool ok = true;
         {
             OutputSink sink(output_->fd());
-            AccountTable table(codec, decrypt_, reader.shape(), sink,
-                               output_->to_terminal());
+            AccountTable table(codec, decrypt_, reader.shape(), sink, output_->to_terminal());
             accounts::CsvRecord record;
             while (reader.next(record)) table.add(record);
             if (reader.error()) {
@@ -160,20 +165,26 @@ class AccountsCommand : public CipherCommand {
                    reader.error().message());
             return;
         }
-        const TextEncoding* encoding = reader.shape().encoding;
-        const bool utf8 = encoding == nullptr;
-        char byte[8];
-        std::snprintf(byte, sizeof byte, "0x%02X", place.outcome.byte);
-        report(
-            input_name_,
-            std::string(utf8 ? "the file is not UTF-8"
-                             : "the file is not text in " + encoding->name()) +
-                ": " + row_label(place.row, place.line) + ", column " +
-                table.column_name(place.column) + ", byte " + byte + " at position " +
-                std::to_string(place.outcome.position) + " first, and " +
-                std::to_string(place.rows_not_text) +
-                (place.rows_not_text == 1 ? " row" : " rows") + " in all" +
-                (utf8 ? "; saved in a Windows code page? try --input-encoding WINDOWS-1252" : ""));
+        using Form = accounts::CsvShape::Form;
+        const accounts::CsvShape& shape = reader.shape();
+        const bool utf16 = shape.form == Form::utf16le || shape.form == Form::utf16be;
+        std::string what = "the file is not UTF-8";
+        if (utf16) what = "the file is not UTF-16 text, though it begins with a mark for it";
+        if (shape.form == Form::encoding)
+            what = "the file is not text in " + shape.encoding->name();
+        char byte[48];
+        std::snprintf(byte, sizeof byte, ", byte 0x%02X at position %zu", place.outcome.byte,
+                      place.outcome.position);
+        // A guess worth making only when nothing said what the file is.
+        const bool guess = shape.form == Form::utf8 && !shape.bom && input_encoding_.empty();
+        report(input_name_, what + ": " + row_label(place.row, place.line) + ", column " +
+                                table.column_name(place.column) +
+                                (utf16 ? ", half a character or half a surrogate pair" : byte) +
+                                " first, and " + std::to_string(place.rows_not_text) +
+                                (place.rows_not_text == 1 ? " row" : " rows") + " in all" +
+                                (guess ? "; saved in a Windows code page? try --input-encoding "
+                                         "WINDOWS-1252"
+                                       : ""));
     }
 
     std::string input_path_, output_path_, delimiter_, input_encoding_;

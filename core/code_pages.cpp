@@ -137,7 +137,6 @@ constexpr Alias aliases[] = {
     {"ISO-8859-8", 28598},
     {"HEBREW", 28598},
     {"VISUAL", 28598},
-    {"ISO-8859-8 VISUAL", 28598},
     {"ISO_8859-8:1988", 28598},
     {"ISO-IR-138", 28598},
     {"CSISOLATINHEBREW", 28598},
@@ -293,9 +292,12 @@ std::string encoding_list() {
     std::string list;
     const auto line = [&](std::uint16_t page) {
         list.append(std::to_string(page)).append(":");
+        const std::size_t named = list.size();
         for (const Alias& alias : aliases) {
             if (alias.code_page == page) list.append(" ").append(alias.name);
         }
+        // Its ISO name stands for a Windows page on Windows: only the number is left.
+        if (list.size() == named) list.append(" CP").append(std::to_string(page));
         list.append("\n");
     };
     line(utf8_page);

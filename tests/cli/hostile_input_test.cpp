@@ -250,6 +250,9 @@ TEST(HostileInput, ValuesKeepTheirLinesAndNeverHoldALineBreak) {
 }
 
 TEST(HostileInput, BadCsvIsRefusedSoonWithWhatAndWhere) {
+    const char utf16_half[] =
+        "\xFF\xFEl\0o\0g\0i\0n\0,\0p\0a\0s\0s\0w\0o\0r\0d\0,\0p\0r\0o\0x\0y\0,\0o\0u\0t\0b\0o\0u\0n"
+        "\0d\0_\0p\0r\0o\0x\0y\0\n\0a\0,\0,\0,\0d";
     const std::string open_quote = header + "\nalice,\"b,c,d\n" + std::string(1 << 20, 'x');
     const Case cases[] = {
         {"a quote that never closes",
@@ -307,6 +310,13 @@ TEST(HostileInput, BadCsvIsRefusedSoonWithWhatAndWhere) {
          "standard input: the file is not UTF-8: row 2, column 'name', byte 0xFC at position 2 "
          "first, and 2 rows in all; saved in a Windows code page? try --input-encoding "
          "WINDOWS-1252"},
+        {"UTF-16 that ends in half a character",
+         {"accounts", "--password-env", "SIP_KEY"},
+         std::string(utf16_half, sizeof utf16_half - 1),
+         1,
+         "",
+         "the file is not UTF-16 text, though it begins with a mark for it: row 2, column "
+         "'outbound_proxy', half a character or half a surrogate pair first, and 1 row in all\n"},
         {"standard input closed",
          {"sh:", "accounts --password-env SIP_KEY <&-"},
          "",
