@@ -29,6 +29,8 @@ class InputCategory : public std::error_category {
             case InputError::echo_stays_on:
                 return "echo cannot be turned off, so the password is not asked there: use " +
                        std::string(password_options);
+            case InputError::not_open_for_reading:
+                return "not open for reading";
             case InputError::half_utf16_unit:
                 return "the text is UTF-16 (it begins with a byte-order mark) and ends in half "
                        "a character";

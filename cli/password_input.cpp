@@ -72,7 +72,9 @@ std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
     }
     if (fd_ >= 0) {
         where = "--password-fd " + std::to_string(fd_);
-        return read_from(fd_, password, confirm);
+        const std::error_code error = read_from(fd_, password, confirm);
+        // Closed, or open for writing only.
+        return error == std::errc::bad_file_descriptor ? InputError::not_open_for_reading : error;
     }
     if (!env_.empty()) {
         where = "--password-env " + env_;

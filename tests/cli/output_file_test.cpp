@@ -154,6 +154,8 @@ TEST(OutputFile, DescriptorsAreWrittenAsTheyAreOpenAndFilesAreReplacedSynced) {
         {tool + " -o /dev/fd/3 3>&1 | cat > \"$F/log\"", "log", encrypted_csv},
         {"ln -s /dev/stdout \"$F/link\"; " + tool + " -o \"$F/link\" > \"$F/log\"", "log",
          encrypted_csv},
+        {tool + " -o /dev/fd/3 3<\"$F/in.csv\" 2>\"$F/err\"; echo $? >> \"$F/err\"", "err",
+         "sipcrypt: /dev/fd/3: not open for writing\n1\n"},
         // The file is synced before it replaces the target, and the folder
         // after, so that a crash leaves the old file or the whole new one.
         // (LeakSanitizer cannot run under strace.)
