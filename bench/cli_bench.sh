@@ -5,7 +5,9 @@
 # the same values through Windows' code pages 1252 and 932 (the same bytes
 # for ASCII, so the same texts) against UTF-8; and, where the Windows build
 # is there (build-windows/), the Windows program under Wine with its default,
-# the ANSI code page, against its own UTF-8, start-up taken off.
+# the ANSI code page, against its own UTF-8, start-up taken off. Time on a
+# shared machine varies by a tenth or more from run to run, so the encodings
+# are also compared by instructions counted (callgrind).
 # Usage: bench/cli_bench.sh [LINES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -76,6 +78,21 @@ for page in WINDOWS-1252 CP932; do
   cmp -s "$work/utf8.txt" "$work/$page.txt" || { echo "$page gives other texts" >&2; exit 1; }
   echo "--encoding $page:$(printf '%*s' $((14 - ${#page})) '')$(rate "${page_ns[$page]}") values/s, $(( page_ns[$page] * 100 / utf8_ns ))% of UTF-8's time ($(rate "$utf8_ns") values/s)"
 done
+
+# Instructions counted by callgrind over the first 100,000 values: unlike
+# time, the same on a busy machine as on a quiet one.
+if command -v valgrind >/dev/null; then
+  head -n 100000 "$work/values.txt" >"$work/counted.txt"
+  declare -A page_ir=()
+  for page in UTF-8 WINDOWS-1252 CP932; do
+    page_ir[$page]=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+      build-bench/cli/sipcrypt encrypt --password-env BENCH_KEY --encoding "$page" \
+      <"$work/counted.txt" 2>&1 >/dev/null | sed -n 's/.*Collected : //p')
+  done
+  for page in WINDOWS-1252 CP932; do
+    echo "--encoding $page:$(printf '%*s' $((14 - ${#page})) '')$(( page_ir[$page] * 1000 / page_ir[UTF-8] / 10 )).$(( page_ir[$page] * 1000 / page_ir[UTF-8] % 10 ))% of UTF-8's instructions (callgrind, 100,000 values)"
+  done
+fi
 
 exe=build-windows/cli/sipcrypt.exe
 if [[ -x /usr/bin/wine && -f "$exe" ]]; then

@@ -1,6 +1,7 @@
 #include "code_pages.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "code_page_tables.h"
@@ -207,14 +208,22 @@ class CodePage final : public Converter {
         // No character takes more bytes here than in UTF-8.
         out.resize(in.size());
         const auto* s = reinterpret_cast<const unsigned char*>(in.data());
+        const std::size_t size = in.size();
+        char* const to = out.data();
         std::size_t n = 0;
-        for (std::size_t i = 0; i < in.size();) {
+        for (std::size_t i = 0; i < size;) {
             // ASCII is itself on every page here (the generator checks), and
-            // most text is ASCII.
-            if (s[i] < 0x80) {
-                out[n++] = static_cast<char>(s[i++]);
-                continue;
+            // most text is ASCII: its runs are copied whole.
+            std::size_t end = i;
+            for (std::uint64_t word; end + 8 <= size; end += 8) {
+                std::memcpy(&word, s + end, 8);
+                if ((word & 0x8080808080808080) != 0) break;
             }
+            while (end < size && s[end] < 0x80) ++end;
+            std::memcpy(to + n, s + i, end - i);
+            n += end - i;
+            i = end;
+            if (i == size) break;
             const std::size_t length = utf8_length(s[i]);
             const char32_t c = utf8_character(s + i, length);
             const std::uint16_t bytes = c < 0x10000 ? bytes_of_[c] : none;
@@ -222,8 +231,8 @@ class CodePage final : public Converter {
                 out.resize(n);
                 return i;
             }
-            if (bytes > 0xFF) out[n++] = static_cast<char>(bytes >> 8);
-            out[n++] = static_cast<char>(bytes & 0xFF);
+            if (bytes > 0xFF) to[n++] = static_cast<char>(bytes >> 8);
+            to[n++] = static_cast<char>(bytes & 0xFF);
             i += length;
         }
         out.resize(n);
