@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/csv.h"
 #include "core/codec.h"
+#include "core/csv.h"
 #include "output_sink.h"
 
 namespace sipcrypt::cli {

@@ -14,6 +14,7 @@
 #include "cipher/secret_memory.h"
 #include "core/utf16.h"
 #include "io.h"
+#include "windows_error.h"
 
 namespace sipcrypt::cli {
 
@@ -21,6 +22,16 @@ namespace {
 
 std::error_code last_error() {
     return {errno, std::generic_category()};
+}
+
+// Why a file could not be opened, a folder named as one.
+std::error_code open_error(const wchar_t* path) {
+    const DWORD code = GetLastError();
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    return windows_error(code);
 }
 
 HANDLE handle_of(int fd) {
@@ -32,21 +43,44 @@ bool is_console(int fd) {
     return GetConsoleMode(handle_of(fd), &mode) != 0;
 }
 
-// A console shows text given to it as UTF-16, whatever its code page.
+// A console shows text given to it as UTF-16, whatever its code page. The
+// start of a character that a write leaves unfinished waits for the next;
+// bytes that are not UTF-8 (a file in a code page) show as the characters
+// of their numbers, which for Windows-1252 letters are the right ones.
 std::error_code write_console(int fd, std::string_view data) {
+    static std::string waiting;
+    static int waiting_fd = -1;
+    std::string bytes = fd == waiting_fd ? waiting : std::string();
+    bytes.append(data);
+    wipe_string(waiting);
+    waiting_fd = fd;
+    std::size_t end = bytes.size();
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, bytes.size()); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;
+        if (c >= 0xC0 && utf8_length(c) > back) end -= back;
+        break;
+    }
+    waiting.assign(bytes, end);
+    bytes.resize(end);
     std::u16string text;
-    if (!utf8_to_utf16(data, text)) text.assign(data.begin(), data.end());
+    if (!utf8_to_utf16(bytes, text)) {
+        text.clear();
+        for (const char c : bytes) text += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    std::size_t done = 0;
-    while (done < text.size()) {
+    std::error_code error;
+    for (std::size_t done = 0; done < text.size() && !error;) {
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 16384));
         if (!WriteConsoleW(handle_of(fd), wide + done, chunk, &written, nullptr) || written == 0) {
-            return std::make_error_code(std::errc::io_error);
+            error = std::make_error_code(std::errc::io_error);
         }
         done += written;
     }
-    return {};
+    wipe_string(bytes);  // decrypted values pass here
+    wipe_string(text);
+    return error;
 }
 
 }  // namespace
@@ -61,11 +95,13 @@ std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& g
 
 std::error_code write_all(int fd, std::string_view data) {
     if (is_console(fd)) return write_console(fd, data);
+    // WriteFile, whose errors say what went wrong (a full disk), where
+    // _write's errno may not.
     while (!data.empty()) {
-        const int n = _write(fd, data.data(),
-                             static_cast<unsigned>(std::min<std::size_t>(data.size(), INT_MAX)));
-        if (n < 0) return last_error();
-        data.remove_prefix(static_cast<std::size_t>(n));
+        DWORD n = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+        if (!WriteFile(handle_of(fd), data.data(), want, &n, nullptr)) return windows_error();
+        data.remove_prefix(n);
     }
     return {};
 }
@@ -73,9 +109,15 @@ std::error_code write_all(int fd, std::string_view data) {
 std::error_code open_for_reading(const std::string& path, int& fd) {
     std::u16string wide;
     if (!utf8_to_utf16(path, wide)) return std::make_error_code(std::errc::invalid_argument);
-    fd = _wopen(reinterpret_cast<const wchar_t*>(wide.c_str()),
-                _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    return fd < 0 ? last_error() : std::error_code{};
+    // Shared for deletion too, so that -o may replace the file being read.
+    const auto* name = reinterpret_cast<const wchar_t*>(wide.c_str());
+    const HANDLE file =
+        CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return open_error(name);
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(file);
+    return fd < 0 ? std::make_error_code(std::errc::too_many_files_open) : std::error_code{};
 }
 
 void close_file(int fd) {

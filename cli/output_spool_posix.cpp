@@ -99,16 +99,4 @@ std::error_code rewind(int fd, std::uint64_t& size) {
     return last_error(end < 0 || ::lseek(fd, 0, SEEK_SET) != 0 ? errno : 0);
 }
 
-// Room first, so that a full disk leaves the file as it was.
-std::error_code reserve(int fd, std::uint64_t size) {
-    const int error = size == 0 ? 0 : ::posix_fallocate(fd, 0, static_cast<off_t>(size));
-    if (error != 0 && error != EINVAL && error != EOPNOTSUPP) return last_error(error);
-    return last_error(::lseek(fd, 0, SEEK_SET) == 0 ? 0 : errno);
-}
-
-std::error_code finish_in_place(int fd, std::uint64_t size) {
-    const bool done = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
-    return last_error(done ? 0 : errno);
-}
-
 }  // namespace sipcrypt::cli::output_platform

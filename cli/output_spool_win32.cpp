@@ -5,23 +5,16 @@
 
 #include "core/utf16.h"
 #include "output_platform.h"
+#include "windows_error.h"
 
 namespace sipcrypt::cli::output_platform {
 
 namespace {
 
-std::error_code windows_error(DWORD code = GetLastError()) {
-    if (code == ERROR_ACCESS_DENIED) return std::make_error_code(std::errc::permission_denied);
-    return {static_cast<int>(code), std::system_category()};
-}
-
-std::error_code crt_error(bool failed) {
-    return {failed ? errno : 0, std::generic_category()};
-}
 // The spool beside a file target, to delete if Ctrl-C, Ctrl-Break or closing
 // the console ends the tool. The spool is open with FILE_SHARE_DELETE, so
 // that the deletion is not refused; the file goes when the tool ends.
-wchar_t armed_name[MAX_PATH + 1];
+wchar_t armed_name[32768];
 volatile LONG armed = 0;
 
 BOOL WINAPI remove_and_end(DWORD) {
@@ -35,38 +28,40 @@ void disarm() {
 }
 }  // namespace
 
-// A file with a name of the system's making, in the target's folder or,
-// deleted when closed, in the temporary folder.
+// A new file beside the target or, deleted when closed, in the temporary
+// folder; named here, since GetTempFileNameW takes no folder near MAX_PATH.
 std::error_code open_spool(const Target& target, Spool& spool, std::string& where) {
     const bool beside = target.kind == Target::Kind::file;
-    std::u16string folder(MAX_PATH + 1, u'\0');
+    std::u16string base;
     if (beside) {
-        const std::string path = target.path.substr(0, target.path.find_last_of("\\/") + 1);
-        utf8_to_utf16(path.empty() ? "." : path, folder);
+        utf8_to_utf16(target.path + ".sipcrypt-", base);
     } else {
-        folder.resize(GetTempPathW(MAX_PATH + 1, reinterpret_cast<wchar_t*>(folder.data())));
-        utf16_to_utf8(folder, where);
+        base.resize(MAX_PATH + 1);
+        base.resize(GetTempPathW(MAX_PATH + 1, reinterpret_cast<wchar_t*>(base.data())));
+        utf16_to_utf8(base, where);
+        base += u"sipcrypt-";
     }
-    wchar_t name[MAX_PATH + 1];
-    if (GetTempFileNameW(reinterpret_cast<const wchar_t*>(folder.c_str()), L"sip", 0, name) == 0) {
-        return windows_error();
+    std::u16string name;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned n = 0; file == INVALID_HANDLE_VALUE && n < 1000; ++n) {
+        const std::string number = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
+        name = base + std::u16string(number.begin(), number.end());
+        if (name.size() >= std::size(armed_name)) return windows_error(ERROR_FILENAME_EXCED_RANGE);
+        file = CreateFileW(
+            reinterpret_cast<const wchar_t*>(name.c_str()), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+            beside ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+            nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    const HANDLE file = CreateFileW(
-        name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-        beside ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-        nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const std::error_code error = windows_error();
-        DeleteFileW(name);
-        return error;
-    }
+    if (file == INVALID_HANDLE_VALUE) return windows_error();
     spool.fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
     if (spool.fd < 0) CloseHandle(file);
     if (beside) {
-        std::copy(name, name + wcslen(name) + 1, armed_name);
+        std::copy(name.c_str(), name.c_str() + name.size() + 1, armed_name);
         armed = 1;
         SetConsoleCtrlHandler(remove_and_end, TRUE);
-        utf16_to_utf8(reinterpret_cast<const char16_t*>(name), spool.name);
+        utf16_to_utf8(name, spool.name);
         if (spool.fd < 0) discard(spool);
     }
     return spool.fd < 0 ? std::make_error_code(std::errc::too_many_files_open) : std::error_code{};
@@ -105,14 +100,6 @@ std::error_code rewind(int fd, std::uint64_t& size) {
     const __int64 end = _lseeki64(fd, 0, SEEK_END);
     size = static_cast<std::uint64_t>(end);
     return crt_error(end < 0 || _lseeki64(fd, 0, SEEK_SET) != 0);
-}
-
-std::error_code reserve(int fd, std::uint64_t) {
-    return crt_error(_lseeki64(fd, 0, SEEK_SET));
-}
-
-std::error_code finish_in_place(int fd, std::uint64_t size) {
-    return crt_error(_chsize_s(fd, static_cast<__int64>(size)) != 0 || _commit(fd) != 0);
 }
 
 }  // namespace sipcrypt::cli::output_platform

@@ -56,12 +56,10 @@ std::string followed(std::string path, int& fd) {
 // writable, and when it is sticky (as /tmp is), the file or the folder ours.
 bool replaceable(const std::string& folder, const struct stat& file) {
     struct stat info;
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
-        ::stat(folder.c_str(), &info) != 0) {
-        return false;
-    }
     const uid_t me = ::geteuid();
-    return (info.st_mode & S_ISVTX) == 0 || me == 0 || file.st_uid == me || info.st_uid == me;
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 &&
+           ::stat(folder.c_str(), &info) == 0 &&
+           ((info.st_mode & S_ISVTX) == 0 || me == 0 || file.st_uid == me || info.st_uid == me);
 }
 
 std::error_code writable(int fd) {
@@ -104,6 +102,18 @@ std::error_code examine(const std::string& path, Target& target) {
 void close_target(Target& target) {
     if (target.own_fd) ::close(target.fd);
     target = {};
+}
+
+// Room first, so that a full disk leaves the file as it was.
+std::error_code reserve(int fd, std::uint64_t size) {
+    const int error = size == 0 ? 0 : ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    if (error != 0 && error != EINVAL && error != EOPNOTSUPP) return last_error(error);
+    return last_error(::lseek(fd, 0, SEEK_SET) == 0 ? 0 : errno);
+}
+
+std::error_code finish_in_place(int fd, std::uint64_t size) {
+    const bool done = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    return last_error(done ? 0 : errno);
 }
 
 }  // namespace sipcrypt::cli::output_platform

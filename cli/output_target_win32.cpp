@@ -3,26 +3,17 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/utf16.h"
+#include "io.h"
 #include "output_platform.h"
+#include "windows_error.h"
 
 namespace sipcrypt::cli::output_platform {
 
 namespace {
-
-// The causes a user can mend as generic codes, the rest as Windows says them.
-std::error_code windows_error(DWORD code = GetLastError()) {
-    switch (code) {
-        case ERROR_ACCESS_DENIED:
-            return std::make_error_code(std::errc::permission_denied);
-        case ERROR_PATH_NOT_FOUND:
-            return std::make_error_code(std::errc::no_such_file_or_directory);
-        default:
-            return {static_cast<int>(code), std::system_category()};
-    }
-}
 
 std::wstring wide(const std::string& utf8) {
     std::u16string text;
@@ -43,7 +34,10 @@ std::error_code examine(const std::string& path, Target& target) {
     target.fd = 1;
     if (path.empty() || path == "-") return {};
     target.path = path;
-    const std::wstring name = wide(path);
+    // CON opened for reading and writing is no console; CONOUT$ is the one
+    // that shows output.
+    const bool con = _wcsicmp(wide(path).c_str(), L"CON") == 0;
+    const std::wstring name = con ? L"CONOUT$" : wide(path);
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::make_error_code(std::errc::is_a_directory);
@@ -52,9 +46,21 @@ std::error_code examine(const std::string& path, Target& target) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return std::make_error_code(std::errc::permission_denied);
     }
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // DELETE, so that a file another program holds without letting it be
+    // replaced is refused now; read, without which CON does not say it is a
+    // console. A device refuses what it cannot give: then less is asked.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (const DWORD access : {GENERIC_READ | GENERIC_WRITE | DELETE, GENERIC_READ | GENERIC_WRITE,
+                               DWORD{GENERIC_WRITE}}) {
+        file = CreateFileW(name.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        if (file != INVALID_HANDLE_VALUE || error == ERROR_FILE_NOT_FOUND ||
+            error == ERROR_PATH_NOT_FOUND || error == ERROR_SHARING_VIOLATION) {
+            break;
+        }
+    }
     target.kind = Target::Kind::file;
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -89,6 +95,25 @@ std::error_code examine(const std::string& path, Target& target) {
 void close_target(Target& target) {
     if (target.own_fd) _close(target.fd);
     target = {};
+}
+
+// Room first, so that a full disk fails here with the old content whole:
+// zeros past the old end, cut off again if they do not fit (Wine has no
+// FileAllocationInfo).
+std::error_code reserve(int fd, std::uint64_t size) {
+    static const char zeros[65536] = {};
+    const __int64 old_end = _lseeki64(fd, 0, SEEK_END);
+    std::error_code error = crt_error(old_end < 0);
+    for (auto end = static_cast<std::uint64_t>(old_end); !error && end < size;
+         end += sizeof zeros) {
+        error = write_all(fd, {zeros, std::min<std::size_t>(size - end, sizeof zeros)});
+    }
+    if (error) _chsize_s(fd, old_end);
+    return error ? error : crt_error(_lseeki64(fd, 0, SEEK_SET) != 0);
+}
+
+std::error_code finish_in_place(int fd, std::uint64_t size) {
+    return crt_error(_chsize_s(fd, static_cast<__int64>(size)) != 0 || _commit(fd) != 0);
 }
 
 }  // namespace sipcrypt::cli::output_platform

@@ -16,6 +16,7 @@ std::string plain_cause(const std::error_code& error) {
     if (error == std::errc::permission_denied) return "permission denied";
     if (error == std::errc::no_such_file_or_directory) return "no such folder";
     if (error == std::errc::bad_file_descriptor) return "not open for writing";
+    if (error == std::errc::device_or_resource_busy) return "in use by another program";
     return {};
 }
 

@@ -298,20 +298,31 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
         {"new.csv", 0, 0, ""},
         {"old.csv", 0, 0, ""},
         {on_windows ? "NUL" : "/dev/null", 0, 0, ""},
+        {"same.csv", 0, 0, ""},  // also the input
     };
     if (on_windows) {
         cases.push_back({"hidden.csv", 0x2 /* hidden */, 0, ""});
         cases.push_back({"read-only.csv", 0x1 /* read-only */, 1, "permission denied"});
+        // Open here without leave to delete, as an editor may hold it.
+        cases.push_back({"held.csv", 0, 1, "in use by another program"});
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const bool device = c.name == "NUL" || c.name[0] == '/';
         const auto path = device ? std::filesystem::path(c.name) : folder / c.name;
-        if (c.attributes != 0 || c.name == "old.csv") {
+        if (c.attributes != 0 || c.name == "old.csv" || c.name == "held.csv") {
             std::ofstream(path, std::ios::binary) << "the old contents\n";
             set_attributes(path, c.attributes);
         }
-        const auto r = tool({"accounts", "--password-env", "SIP_KEY", "-o", path.string()}, csv);
+        std::vector<std::string> command = {"accounts", "--password-env", "SIP_KEY", "-o",
+                                            path.string()};
+        if (c.name == "same.csv") {
+            std::ofstream(path, std::ios::binary) << csv;
+            command.insert(command.end(), {"-i", path.string()});
+        }
+        std::ifstream held;
+        if (c.name == "held.csv") held.open(path);
+        const auto r = tool(command, csv);
         EXPECT_EQ(r.exit_status, c.status) << r.err;
         EXPECT_EQ(r.out, "");
         if (!c.message.empty()) {
@@ -320,7 +331,7 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
         if (c.status == 0 && !device) {
             EXPECT_EQ(contents(path), encrypted);
         }
-        if (c.status != 0 && c.attributes != 0) {
+        if (c.status != 0 && (c.attributes != 0 || c.name == "held.csv")) {
             EXPECT_EQ(contents(path), "the old contents\n");
         }
         if (c.attributes != 0) {
@@ -334,8 +345,10 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
         left.push_back(entry.path().filename().string());
     }
     std::sort(left.begin(), left.end());
-    std::vector<std::string> expected = {"new.csv", "old.csv"};
-    if (on_windows) expected = {"hidden.csv", "new.csv", "old.csv", "read-only.csv"};
+    std::vector<std::string> expected = {"new.csv", "old.csv", "same.csv"};
+    if (on_windows) {
+        expected = {"held.csv", "hidden.csv", "new.csv", "old.csv", "read-only.csv", "same.csv"};
+    }
     EXPECT_EQ(left, expected);
     std::filesystem::remove_all(folder);
 }

@@ -70,9 +70,12 @@ def shown(screen):
 
 
 failures = []
+checks = 0
 
 
 def check(name, condition, screen):
+    global checks
+    checks += 1
     if not condition:
         failures.append(f"{name}\n  screen: {screen!r}")
 
@@ -104,7 +107,23 @@ with tempfile.TemporaryDirectory() as folder:
     check("Ctrl-C leaves nothing beside the output", os.listdir(folder) == ["out.csv"],
           os.listdir(folder))
 
+# -o CON is the console too: cells escaped, characters whole, also those
+# that a 64 KiB write cuts in two.
+with tempfile.TemporaryDirectory() as folder:
+    accounts = os.path.join(folder, "in.csv")
+    rows = ["name,login,password,proxy,outbound_proxy", "J\u00f6rg\x1b[31mX,a,,,"]
+    rows += ["x" * (i % 3) + "\u00f6" * 20 + ",a,,," for i in range(2000)]
+    with open(accounts, "w", encoding="utf-8") as file:
+        file.write("\n".join(rows) + "\n")
+    screen, _ = run([TOOL, "accounts", "--password-env", "SIP_KEY", "--encoding", "UTF-8",
+                     "-i", windows_path(accounts), "-o", "CON"], [], {"SIP_KEY": "secret"})
+    check("-o CON escapes cells", "J\u00f6rg\\x1B[31mX".encode() in screen and
+          b"shown escaped" in screen, screen[:300])
+    check("-o CON shows every character whole",
+          screen.count(("\u00f6" * 20).encode()) == 2000 and b"\xef\xbf" not in screen,
+          screen[-300:])
+
 for failure in failures:
     print("FAILED:", failure)
-print(f"console: {4 + 2 - len(failures)} of 6 checks pass")
+print(f"console: {checks - len(failures)} of {checks} checks pass")
 sys.exit(1 if failures else 0)
