@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/csv.h"
 #include "cli/account_table.h"
+#include "core/csv.h"
 #include "fuzz_input.h"
 
 namespace {

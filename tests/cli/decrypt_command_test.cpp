@@ -144,8 +144,8 @@ TEST(DecryptCommand, ControlCharactersAreEscapedOnATerminalOnly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        std::vector<std::string> command = {"decrypt", "--password-file", password.path(),
-                                            "--encoding", "UTF-8", c.text};
+        std::vector<std::string> command = {"decrypt",    "--password-file", password.path(),
+                                            "--encoding", "UTF-8",           c.text};
         if (c.text == "-i") {
             command[0] = "accounts";
             command.insert(command.begin() + 1, "--decrypt");

@@ -216,8 +216,9 @@ TEST(OutputFile, AnotherUsersTargetIsRefusedOrWrittenInPlaceAsItsFolderAllows) {
         folder.write("target.csv", "old\n", row.file_mode);
         ::chmod((folder / ".").c_str(), row.folder_mode);
         const std::vector<std::string> command = {
-            "--reuid=65534", "--regid=65534", "--clear-groups", SIPCRYPT_BINARY,  "accounts",
-            "--password-env", "SIP_KEY",     "-o",             folder / "target.csv"};
+            "--reuid=65534",      "--regid=65534",  "--clear-groups", SIPCRYPT_BINARY,
+            "accounts",           "--password-env", "SIP_KEY",        "-o",
+            folder / "target.csv"};
         const auto r = run_process("/usr/bin/setpriv", command, csv, secret_env);
         EXPECT_EQ(r.exit_status, row.exit_status) << r.err;
         if (!row.err.empty()) {
