@@ -214,12 +214,7 @@ class CodePage final : public Converter {
         for (std::size_t i = 0; i < size;) {
             // ASCII is itself on every page here (the generator checks), and
             // most text is ASCII: its runs are copied whole.
-            std::size_t end = i;
-            for (std::uint64_t word; end + 8 <= size; end += 8) {
-                std::memcpy(&word, s + end, 8);
-                if ((word & 0x8080808080808080) != 0) break;
-            }
-            while (end < size && s[end] < 0x80) ++end;
+            const std::size_t end = ascii_run_end(s, i, size);
             std::memcpy(to + n, s + i, end - i);
             n += end - i;
             i = end;

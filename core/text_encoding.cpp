@@ -50,7 +50,7 @@ std::size_t first_invalid_utf8(std::string_view text) noexcept {
     while (i < n) {
         const std::uint8_t lead = s[i];
         if (lead < 0x80) {
-            ++i;
+            i = ascii_run_end(s, i, n);
             continue;
         }
         std::size_t length;

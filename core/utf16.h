@@ -1,10 +1,23 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace sipcrypt {
+
+// Where the run of ASCII bytes that begins at `i` ends: most text is ASCII,
+// and a run is looked through eight bytes at a time.
+inline std::size_t ascii_run_end(const unsigned char* s, std::size_t i, std::size_t size) noexcept {
+    for (std::uint64_t word; i + 8 <= size; i += 8) {
+        std::memcpy(&word, s + i, 8);
+        if ((word & 0x8080808080808080) != 0) break;
+    }
+    while (i < size && s[i] < 0x80) ++i;
+    return i;
+}
 
 // One character of UTF-8: its length in bytes from its first byte, and the
 // character, from well-formed UTF-8 (what the checks have let through).
