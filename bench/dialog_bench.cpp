@@ -11,6 +11,7 @@
 #include "core/codec.h"
 #include "gui/qt/settings_dialog.h"
 #include "gui/settings_form.h"
+#include "tests/codec_for.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ BENCHMARK(form_press)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    utf8 = sipcrypt::Codec::open("UTF-8");
+    utf8 = sipcrypt::codec_for("UTF-8");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

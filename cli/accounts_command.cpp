@@ -1,46 +1,37 @@
-#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <optional>
 
-#include "account_table.h"
 #include "command.h"
-#include "core/converter.h"
+#include "core/accounts.h"
+#include "core/code_pages.h"
 #include "core/csv.h"
-#include "core/encoding_choice.h"
-#include "diagnostics.h"
+#include "core/escape.h"
+#include "core/messages.h"
+#include "core/system.h"
 #include "io.h"
-#include "output_sink.h"
-#include "usage.h"
 #include "whole_output.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* examples =
-    "A file that is not UTF-8 and has no byte-order mark is read in the ANSI code\n"
-    "page, as Excel writes it.\n\n"
-    "Examples (cmd):\n"
-    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
-    "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
-    "Examples (PowerShell):\n"
-    "  Import-Csv accounts.csv | Export-Csv -NoTypeInformation plain.csv\n"
-    "  sipcrypt accounts --password-env SIP_KEY -i plain.csv | ConvertFrom-Csv\n";
-#else
-constexpr const char* examples =
-    "Examples:\n"
-    "  sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv\n"
-    "  sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv\n"
-    "  sipcrypt accounts --password-file pw.txt --input-encoding WINDOWS-1252 \\\n"
-    "      -i excel.csv -o encrypted.csv\n";
-#endif
-
 struct DescriptorSource : accounts::ByteSource {
     int fd = standard_input;
-    std::error_code read(char* buffer, std::size_t size, std::size_t& got) override {
+    Outcome read(char* buffer, std::size_t size, std::size_t& got) override {
         return read_some(fd, buffer, size, got);
     }
 };
+
+CLI::Validator one_of(std::vector<std::string> names, Code refusal) {
+    return {[names, refusal](const std::string& value) {
+                if (std::find(names.begin(), names.end(), value) != names.end())
+                    return std::string();
+                Outcome outcome(refusal);
+                outcome.value = escaped(value);
+                return message(outcome);
+            },
+            ""};
+}
 
 // sipcrypt accounts: a file of accounts in, the same file with the four SIP
 // parameters encrypted (or decrypted) out; all rows or nothing.
@@ -63,136 +54,156 @@ class AccountsCommand : public CipherCommand {
         command().add_flag("--decrypt", decrypt_,
                            "decrypt the four columns instead, to check a file before handing it "
                            "over");
+        auto* delimiter =
+            command()
+                .add_option("--delimiter", delimiter_,
+                            "the separator between fields: ',', ';' or tab (default: the one with "
+                            "which the header names the columns, or a first line sep=X)")
+                ->type_name("SEPARATOR")
+                ->check(one_of({",", ";", "tab"}, Code::not_a_separator));
         command()
-            .add_option("--delimiter", delimiter_,
-                        "the separator between fields: ',', ';' or tab (default: the one with "
-                        "which the header names the columns, or a first line sep=X)")
-            ->type_name("SEPARATOR")
-            ->check(CLI::Validator(
-                [](const std::string& value) -> std::string {
-                    return value == "," || value == ";" || value == "tab"
-                               ? ""
-                               : "'" + value + "' is no separator: give ',', ';' or tab";
-                },
-                ""));
+            .add_option("--format", format_,
+                        "csv (default), or tsv: tab-separated with backslash escapes (\\t \\n "
+                        "\\r \\\\) and no quotes, as miller --otsv, sqlite's .mode tabs and "
+                        "PostgreSQL's COPY write it")
+            ->type_name("FORMAT")
+            ->check(one_of({"csv", "tsv"}, Code::invalid_argument))
+            ->excludes(delimiter);
         command()
             .add_option("--input-encoding", input_encoding_,
-                        "the encoding of a file with no byte-order mark, if not UTF-8 (any name "
-                        "--encoding takes); it is written back in it")
+                        "the encoding of a file with no byte-order mark, if not UTF-8: any name "
+                        "--encoding takes, or UTF-16LE or UTF-16BE; it is written back in it")
             ->type_name("NAME")
             ->check(not_empty("encoding name"));
         command().footer(
             "The input is CSV (RFC 4180), separated by commas, semicolons or tabs, whose\n"
             "header row names the columns login, password, proxy and outbound_proxy, in any\n"
             "order; a first line sep=X or #TYPE ... is kept. It is UTF-8, with or without a\n"
-            "byte-order mark, or UTF-16 with one. The output is the same file, in the same\n"
-            "shape (separator, quotes, line ends, byte-order mark, encoding), with those four\n"
-            "cells encrypted; other columns pass through, and empty cells stay empty. If any\n"
+            "byte-order mark, or UTF-16, with or without one. The output is the same file,\n"
+            "in the same shape (separator, quotes, line ends, byte-order mark, encoding),\n"
+            "with those four cells encrypted; other columns pass through, and empty cells\n"
+            "stay empty. A row holds at most 16384 fields and 1 MiB; a field 64 KiB. If any\n"
             "row is refused, the problems are reported with row and column, nothing is\n"
-            "written, and the exit status is 1.\n\n" +
-            std::string(examples));
+            "written, and the exit status is 1.\n"
+#ifdef _WIN32
+            "A file that is not UTF-8 and has no byte-order mark is read in the ANSI code\n"
+            "page, as Excel writes it.\n"
+#endif
+            "\n" +
+            examples("accounts"));
     }
     ~AccountsCommand() override {
         if (input_.fd != standard_input) close_file(input_.fd);
     }
 
   private:
-    int open() override {
+    int check_files() override {
         if (decrypt_) confirm_ = PasswordInput::Confirm::no;
         if (!input_encoding_.empty()) {
-            std::string problem;
-            file_encoding_ = choose_encoding(input_encoding_, problem);
-            if (!file_encoding_) {
-                report("--input-encoding " + input_encoding_,
-                       problem.substr(problem.find(": ") + 2));
+            const FileForm form = file_form_of(input_encoding_);
+            Outcome named = form == FileForm::utf32 ? Outcome(Code::file_is_utf32) : Outcome();
+            if (form == FileForm::utf16le || form == FileForm::utf16be) {
+                options_.utf16 = form == FileForm::utf16le ? ByteOrder::little : ByteOrder::big;
+            } else if (named.ok()) {
+                named = TextEncoding::open(input_encoding_, file_encoding_);
+            }
+            if (!named.ok()) {
+                named.subject = "--input-encoding " + escaped(input_encoding_);
+                report(named);
                 return exit_usage;
             }
         } else if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
             // As Excel writes a CSV on Windows.
-            fallback_ = TextEncoding::open("CP" + std::to_string(ansi));
+            (void)TextEncoding::open("CP" + std::to_string(ansi), fallback_);
         }
         if (!input_path_.empty() && input_path_ != "-") {
             input_name_ = input_path_;
-            if (const std::error_code error = open_for_reading(input_path_, input_.fd)) {
+            if (Outcome opened = open_for_reading(input_path_, input_.fd); !opened.ok()) {
                 input_.fd = standard_input;
-                report(input_name_, error.message());
+                report(opened.about(input_name_));
                 return exit_refused;
             }
         }
         output_.emplace(output_path_);
-        if (output_->problem().empty()) return exit_done;
-        report(output_->destination(), output_->problem());
-        return exit_refused;
-    }
-
-    int step(Codec& codec) override {
-        accounts::CsvOptions options;
-        options.separator = delimiter_ == "tab" ? '\t' : delimiter_.empty() ? '\0' : delimiter_[0];
-        options.header_names.assign(AccountTable::columns.begin(), AccountTable::columns.end());
-        options.encoding = file_encoding_.get();
-        options.fallback = fallback_.get();
-        accounts::CsvReader reader(input_, options);
-        bool ok = true;
-        {
-            OutputSink sink(output_->fd());
-            AccountTable table(codec, decrypt_, reader.shape(), sink, output_->to_terminal());
-            accounts::CsvRecord record;
-            while (reader.next(record)) table.add(record);
-            if (reader.error()) {
-                report_reading(reader, table);
-                ok = false;
-            }
-            // Only a whole input can be found empty or complete.
-            ok = ok && table.finish();
-            ok = sink.finish(output_->spool_name()) && ok;
-        }
-        if (!ok) {
-            report({}, "nothing was written to " + output_->destination());
+        if (Outcome opened = output_->open(); !opened.ok()) {
+            report(opened);
             return exit_refused;
         }
-        if (!output_->commit()) {
-            report(output_->destination(), output_->problem());
+        // The header is read before the password, unless the password comes
+        // first on the same input.
+        if (input_.fd == standard_input && password_.reads_standard_input()) return exit_done;
+        return read_header();
+    }
+
+    int read_header() {
+        options_.separator = delimiter_ == "tab" ? '\t' : delimiter_.empty() ? '\0' : delimiter_[0];
+        options_.backslash_escapes = format_ == "tsv";
+        options_.header_names.assign(accounts::columns.begin(), accounts::columns.end());
+        options_.encoding = file_encoding_.get();
+        options_.fallback = fallback_.get();
+        reader_.emplace(input_, options_);
+        accounts::CsvRecord header;
+        if (!reader_->next(header)) return refuse_file();
+        table_.emplace(reader_->shape(), decrypt_, output_->to_terminal());
+        if (table_->read_header(header).ok()) return exit_done;
+        tell();
+        return nothing_written();
+    }
+
+    int transform(Codec& codec) override {
+        if (!reader_) {
+            if (const int status = read_header(); status != exit_done) return status;
+        }
+        table_->start(*output_);
+        accounts::CsvRecord record;
+        while (reader_->next(record)) table_->add(codec, record, *output_);
+        if (!reader_->error().ok()) return refuse_file();
+        tell();
+        if (!table_->ok()) return nothing_written();
+        if (Outcome delivered = output_->commit(); !delivered.ok()) {
+            report(delivered);
             return exit_refused;
         }
         return exit_done;
     }
 
-    void report_reading(const accounts::CsvReader& reader, const AccountTable& table) const {
-        const accounts::CsvPlace& place = reader.place();
-        if (reader.error() != accounts::CsvError::not_text) {
-            const bool placed = reader.error().category() == accounts::csv_category();
-            report(input_name_ + (placed ? ": " + row_label(place.row, place.line) : ""),
-                   reader.error().message());
-            return;
+    // A file that cannot be read as a file of accounts.
+    int refuse_file() {
+        const Outcome& error = reader_->error();
+        report(error.ok() ? Outcome(Code::empty_input).about(input_name_)
+                          : Outcome(error).about(input_name_));
+        const accounts::CsvShape& shape = reader_->shape();
+        if (error == Code::file_not_utf8 && !shape.bom && input_encoding_.empty()) {
+            report(Code::maybe_code_page);
         }
-        using Form = accounts::CsvShape::Form;
-        const accounts::CsvShape& shape = reader.shape();
-        const bool utf16 = shape.form == Form::utf16le || shape.form == Form::utf16be;
-        std::string what = "the file is not UTF-8";
-        if (utf16) what = "the file is not UTF-16 text, though it begins with a mark for it";
-        if (shape.form == Form::encoding)
-            what = "the file is not text in " + shape.encoding->name();
-        char byte[48];
-        std::snprintf(byte, sizeof byte, ", byte 0x%02X at position %zu", place.outcome.byte,
-                      place.outcome.position);
-        // A guess worth making only when nothing said what the file is.
-        const bool guess = shape.form == Form::utf8 && !shape.bom && input_encoding_.empty();
-        report(input_name_, what + ": " + row_label(place.row, place.line) + ", column " +
-                                table.column_name(place.column) +
-                                (utf16 ? ", half a character or half a surrogate pair" : byte) +
-                                " first, and " + std::to_string(place.rows_not_text) +
-                                (place.rows_not_text == 1 ? " row" : " rows") + " in all" +
-                                (guess ? "; saved in a Windows code page? try --input-encoding "
-                                         "WINDOWS-1252"
-                                       : ""));
+        if (table_) tell();
+        return nothing_written();
     }
 
-    std::string input_path_, output_path_, delimiter_, input_encoding_;
+    // The table's messages, those of rows said of the input.
+    void tell() {
+        for (Outcome& outcome : table_->messages()) {
+            if (outcome.row != 0) outcome.subject = input_name_;
+            report(outcome);
+        }
+    }
+
+    int nothing_written() {
+        report(Outcome(Code::nothing_written)
+                   .about(output_path_.empty() || output_path_ == "-" ? "standard output"
+                                                                      : output_path_));
+        return exit_refused;
+    }
+
+    std::string input_path_, output_path_, delimiter_, format_ = "csv", input_encoding_;
     std::string input_name_ = "standard input";
     bool decrypt_ = false;
     DescriptorSource input_;
+    accounts::CsvOptions options_;
     std::unique_ptr<TextEncoding> file_encoding_, fallback_;
     std::optional<WholeOutput> output_;
+    std::optional<accounts::CsvReader> reader_;
+    std::optional<accounts::AccountTable> table_;
 };
 
 }  // namespace

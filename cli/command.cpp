@@ -1,15 +1,51 @@
 #include "command.h"
 
-#include <CLI/CLI.hpp>
-
 #include "core/codec.h"
 #include "core/encoding_choice.h"
 #include "core/limits.h"
-#include "diagnostics.h"
-#include "input_error.h"
-#include "usage.h"
+#include "core/messages.h"
+#include "io.h"
 
 namespace sipcrypt::cli {
+
+namespace {
+
+Outcome usage(Code code, std::string value) {
+    Outcome outcome(code);
+    outcome.value = std::move(value);
+    return outcome;
+}
+
+// The first option of `command` given more than once, or null.
+const CLI::Option* repeated_option(const CLI::App& command) {
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->nonpositional() && option->count() > 1) return option;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void report(const Outcome& outcome) {
+    // Nowhere left to report a failure to report.
+    (void)write_all(standard_error, "sipcrypt: " + message(outcome) + "\n");
+}
+
+CLI::Validator not_empty(const std::string& what) {
+    return {[what](const std::string& value) {
+                return value.empty() ? message(usage(Code::empty_option_value, what)) : "";
+            },
+            ""};
+}
+
+CLI::Validator descriptor_number() {
+    return {[](const std::string& value) {
+                const bool digits = !value.empty() && value.size() < 10 &&
+                                    value.find_first_not_of("0123456789") == std::string::npos;
+                return digits ? "" : message(usage(Code::not_a_descriptor, value));
+            },
+            ""};
+}
 
 Command::Command(CLI::App& tool, const std::string& name, const std::string& description)
     : command_(tool.add_subcommand(name, description)) {
@@ -28,41 +64,38 @@ CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
         ->check(not_empty("encoding name"));
 }
 
-int CipherCommand::open() {
-    return exit_done;
-}
-
 int CipherCommand::run() {
     if (const CLI::Option* repeated = repeated_option(command())) {
-        report({}, repeated->get_name() + " is given more than once; run 'sipcrypt " +
-                       command().get_name() + " --help'");
+        Outcome twice = usage(Code::option_repeated, repeated->get_name());
+        twice.name = command().get_name() + " ";
+        report(twice);
         return exit_usage;
     }
-    std::string problem;
-    auto encoding = choose_encoding(encoding_name_, problem);
-    if (!encoding) {
-        report({}, problem);
+    std::unique_ptr<TextEncoding> encoding;
+    if (Outcome chosen = choose_encoding(encoding_name_, encoding); !chosen.ok()) {
+        report(chosen);
         return exit_usage;
     }
-    const auto codec = std::make_unique<Codec>(std::move(encoding));
-    if (const int status = open(); status != exit_done) return status;
+    Codec codec(std::move(encoding));
+    if (Outcome source = password_.check(); !source.ok()) {
+        report(source);
+        return exit_usage;
+    }
+    if (const int status = check_files(); status != exit_done) return status;
     SecretBytes password;
-    std::string where;
-    if (const std::error_code error = password_.read(password, confirm_, where)) {
-        report(where, error.message());
-        return error == InputError::no_terminal ? exit_usage : exit_refused;
+    if (Outcome read = password_.read(password, confirm_); !read.ok()) {
+        report(read);
+        return read == Code::no_terminal ? exit_usage : exit_refused;
     }
-    if (const Outcome keyed = codec->set_password({password.data(), password.size()});
-        !keyed.ok()) {
-        report("password", describe(keyed));
+    if (Outcome keyed = codec.set_password({password.data(), password.size()}); !keyed.ok()) {
+        keyed.subject = "password";
+        report(keyed);
         return exit_refused;
     }
-    if (codec->password_cut_short()) {
-        const std::string limit = std::to_string(password_key_length);
-        warn("the password is longer than " + limit + " bytes; only its first " + limit +
-             " bytes count");
+    if (codec.password_cut_short()) {
+        report(Outcome::over_limit(Code::password_cut_short, password_key_length));
     }
-    return step(*codec);
+    return transform(codec);
 }
 
 }  // namespace sipcrypt::cli

@@ -3,15 +3,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <system_error>
 
-#include "cipher/secret_memory.h"
+#include "core/outcome.h"
 
+// The tool's reads and writes, and what else it asks of the system, behind
+// one seam: io_posix.cpp or io_win32.cpp. Every call reports an Outcome:
+// done, or the reason.
 namespace sipcrypt::cli {
-
-// Every read and write of the tool reports the same way: an empty
-// error_code when it went well, else the reason. The system's own parts are
-// here, behind one seam (POSIX or Windows).
 
 inline constexpr int standard_input = 0;
 inline constexpr int standard_output = 1;
@@ -20,27 +18,42 @@ inline constexpr int standard_error = 2;
 // Reads what is there, up to `size` bytes: at least one byte, or none (got
 // is 0) at the end of input. Goes on after a signal, and waits when the
 // descriptor is non-blocking and has nothing yet.
-std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& got);
+Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got);
 
-// Writes all of `data`, going on after signals and short writes.
-std::error_code write_all(int fd, std::string_view data);
+// Writes all of `data`, going on after signals and short writes; a console
+// on Windows gets it as UTF-16, so that every character shows.
+Outcome write_all(int fd, std::string_view data);
 
 // Opens a file to read; `fd` is then the descriptor, closed by close_file.
-std::error_code open_for_reading(const std::string& path, int& fd);
+Outcome open_for_reading(const std::string& path, int& fd);
 void close_file(int fd);
 
 bool is_terminal(int fd);
 
-// At start: standard input, output and error that were closed stay closed
-// for reading and writing, and no file the tool opens takes their numbers.
+// Whether the file `path` names, or descriptor `fd` reads, is standard
+// input: a password read from there must be read before the data.
+bool is_standard_input(const std::string& path);
+bool is_standard_input(int fd);
+
+// Whether standard output can be written: done, or why not.
+Outcome check_standard_output();
+
+// At start: standard descriptors that were closed stay closed for reading
+// and writing, and no file the tool opens takes their numbers; on Windows,
+// bytes pass unchanged.
 void hold_closed_standard_descriptors();
 
-// Where the whole documentation is, for the help: the manual page, or on
-// Windows the text files installed beside the program.
+// Where the whole documentation is, for the help.
 std::string where_the_documentation_is();
 
-// Clears the arguments from the process's argument list, where other users
-// can read them, once the tool has its own copies.
+// Clears the arguments from where other users can read them, once the tool
+// has its own copies.
 void hide_arguments(int argc, char** argv);
+
+#ifdef _WIN32
+// A Windows error as an outcome: the causes a user can mend as the codes
+// the rest of the tool knows, the others in Windows' own words.
+Outcome windows_outcome(unsigned long code);
+#endif
 
 }  // namespace sipcrypt::cli

@@ -1,15 +1,12 @@
 // The tool's reads and writes on POSIX systems.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <string>
-#include <string_view>
-#include <system_error>
 
 #include "cipher/secret_memory.h"
 #include "io.h"
@@ -18,8 +15,8 @@ namespace sipcrypt::cli {
 
 namespace {
 
-std::error_code last_error() {
-    return {errno, std::generic_category()};
+Outcome last_error(int error = errno) {
+    return error == 0 ? Outcome() : Outcome::from_system({error, std::generic_category()});
 }
 
 // For a descriptor opened non-blocking by whoever started the tool.
@@ -29,15 +26,19 @@ void wait_for(int fd, short events) {
     }
 }
 
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
-std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
+Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, size);
         if (n >= 0) {
             got = static_cast<std::size_t>(n);
-            return {};
+            return Code::done;
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             wait_for(fd, POLLIN);
@@ -47,7 +48,7 @@ std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& g
     }
 }
 
-std::error_code write_all(int fd, std::string_view data) {
+Outcome write_all(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n >= 0) {
@@ -58,12 +59,12 @@ std::error_code write_all(int fd, std::string_view data) {
             return last_error();
         }
     }
-    return {};
+    return Code::done;
 }
 
-std::error_code open_for_reading(const std::string& path, int& fd) {
+Outcome open_for_reading(const std::string& path, int& fd) {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    return fd < 0 ? last_error() : std::error_code{};
+    return last_error(fd < 0 ? errno : 0);
 }
 
 void close_file(int fd) {
@@ -72,6 +73,24 @@ void close_file(int fd) {
 
 bool is_terminal(int fd) {
     return ::isatty(fd) != 0;
+}
+
+bool is_standard_input(const std::string& path) {
+    struct stat in, named;
+    return path == "-" || (::fstat(STDIN_FILENO, &in) == 0 && ::stat(path.c_str(), &named) == 0 &&
+                           same_file(in, named));
+}
+
+bool is_standard_input(int fd) {
+    struct stat in, other;
+    return fd == STDIN_FILENO ||
+           (::fstat(STDIN_FILENO, &in) == 0 && ::fstat(fd, &other) == 0 && same_file(in, other));
+}
+
+Outcome check_standard_output() {
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags < 0) return last_error();
+    return (flags & O_ACCMODE) == O_RDONLY ? Code::not_open_for_writing : Code::done;
 }
 
 void hold_closed_standard_descriptors() {

@@ -12,26 +12,41 @@
 #include <system_error>
 
 #include "cipher/secret_memory.h"
-#include "core/utf16.h"
+#include "core/windows_text.h"
 #include "io.h"
-#include "windows_error.h"
 
 namespace sipcrypt::cli {
 
+Outcome windows_outcome(unsigned long code) {
+    switch (code) {
+        case ERROR_SUCCESS:
+            return Code::done;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return Outcome::from_system(std::make_error_code(std::errc::no_such_file_or_directory));
+        case ERROR_ACCESS_DENIED:
+            return Outcome::from_system(std::make_error_code(std::errc::permission_denied));
+        case ERROR_SHARING_VIOLATION:
+            return Outcome::from_system(std::make_error_code(std::errc::device_or_resource_busy));
+        default:
+            return Outcome::from_system({static_cast<int>(code), std::system_category()});
+    }
+}
+
 namespace {
 
-std::error_code last_error() {
-    return {errno, std::generic_category()};
+Outcome last_error() {
+    return Outcome::from_system({errno, std::generic_category()});
 }
 
 // Why a file could not be opened, a folder named as one.
-std::error_code open_error(const wchar_t* path) {
+Outcome open_error(const wchar_t* path) {
     const DWORD code = GetLastError();
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return std::make_error_code(std::errc::is_a_directory);
+        return Outcome::from_system(std::make_error_code(std::errc::is_a_directory));
     }
-    return windows_error(code);
+    return windows_outcome(code);
 }
 
 HANDLE handle_of(int fd) {
@@ -47,7 +62,7 @@ bool is_console(int fd) {
 // start of a character that a write leaves unfinished waits for the next;
 // bytes that are not UTF-8 (a file in a code page) show as the characters
 // of their numbers, which for Windows-1252 letters are the right ones.
-std::error_code write_console(int fd, std::string_view data) {
+Outcome write_console(int fd, std::string_view data) {
     static std::string waiting;
     static int waiting_fd = -1;
     std::string bytes = fd == waiting_fd ? waiting : std::string();
@@ -68,13 +83,13 @@ std::error_code write_console(int fd, std::string_view data) {
         text.clear();
         for (const char c : bytes) text += static_cast<char16_t>(static_cast<unsigned char>(c));
     }
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    std::error_code error;
-    for (std::size_t done = 0; done < text.size() && !error;) {
+    const auto* units = reinterpret_cast<const wchar_t*>(text.data());
+    Outcome error;
+    for (std::size_t done = 0; done < text.size() && error.ok();) {
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 16384));
-        if (!WriteConsoleW(handle_of(fd), wide + done, chunk, &written, nullptr) || written == 0) {
-            error = std::make_error_code(std::errc::io_error);
+        if (!WriteConsoleW(handle_of(fd), units + done, chunk, &written, nullptr) || written == 0) {
+            error = Outcome::from_system(std::make_error_code(std::errc::io_error));
         }
         done += written;
     }
@@ -85,39 +100,40 @@ std::error_code write_console(int fd, std::string_view data) {
 
 }  // namespace
 
-std::error_code read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
+Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     const int n = _read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
     if (n < 0) return last_error();
     got = static_cast<std::size_t>(n);
-    return {};
+    return Code::done;
 }
 
-std::error_code write_all(int fd, std::string_view data) {
+Outcome write_all(int fd, std::string_view data) {
     if (is_console(fd)) return write_console(fd, data);
     // WriteFile, whose errors say what went wrong (a full disk), where
     // _write's errno may not.
     while (!data.empty()) {
         DWORD n = 0;
         const auto want = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
-        if (!WriteFile(handle_of(fd), data.data(), want, &n, nullptr)) return windows_error();
+        if (!WriteFile(handle_of(fd), data.data(), want, &n, nullptr)) {
+            return windows_outcome(GetLastError());
+        }
         data.remove_prefix(n);
     }
-    return {};
+    return Code::done;
 }
 
-std::error_code open_for_reading(const std::string& path, int& fd) {
-    std::u16string wide;
-    if (!utf8_to_utf16(path, wide)) return std::make_error_code(std::errc::invalid_argument);
+Outcome open_for_reading(const std::string& path, int& fd) {
     // Shared for deletion too, so that -o may replace the file being read.
-    const auto* name = reinterpret_cast<const wchar_t*>(wide.c_str());
-    const HANDLE file =
-        CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return open_error(name);
+    const std::wstring name = wide(path);
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return open_error(name.c_str());
     fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
     if (fd < 0) CloseHandle(file);
-    return fd < 0 ? std::make_error_code(std::errc::too_many_files_open) : std::error_code{};
+    return fd < 0 ? Outcome::from_system(std::make_error_code(std::errc::too_many_files_open))
+                  : Outcome();
 }
 
 void close_file(int fd) {
@@ -126,6 +142,18 @@ void close_file(int fd) {
 
 bool is_terminal(int fd) {
     return is_console(fd);
+}
+
+bool is_standard_input(const std::string& path) {
+    return path == "-" || _wcsicmp(wide(path).c_str(), L"CONIN$") == 0;
+}
+
+bool is_standard_input(int fd) {
+    return fd == standard_input;
+}
+
+Outcome check_standard_output() {
+    return Code::done;
 }
 
 // Bytes go in and out as they are: no CRLF translation, no end at Ctrl-Z.
@@ -138,10 +166,7 @@ void hold_closed_standard_descriptors() {
 std::string where_the_documentation_is() {
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    std::string folder;
-    utf16_to_utf8(std::u16string(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(
-                                                                  path.find_last_of(L'\\') + 1)),
-                  folder);
+    const std::string folder = narrow(path.substr(0, path.find_last_of(L'\\') + 1));
     return "all of it is in sipcrypt.txt and README.txt in " + folder +
            " (and in the Start menu, once installed)";
 }

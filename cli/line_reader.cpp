@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "core/utf16.h"
-#include "input_error.h"
 #include "io.h"
 
 namespace sipcrypt::cli {
@@ -17,46 +13,97 @@ constexpr std::size_t chunk_size = 64 * 1024;
 constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 
 // The longest run of unread bytes that can still become an acceptable line:
-// a byte-order mark, its content and the CR of a CRLF.
-constexpr std::size_t longest_pending = LineReader::max_line_length + utf8_bom.size() + 1;
-static_assert(longest_raw_line >= longest_pending);
+// its content and the CR of a CRLF.
+constexpr std::size_t longest_pending = LineReader::max_line_length + 1;
+static_assert(longest_raw_line >= longest_pending + utf8_bom.size());
 
-// Drops the CR of a CRLF and, from a first line, a byte-order mark. A CR
-// that ends the input is no line end: it stays, and the value is refused.
-std::string_view trimmed(std::string_view line, bool first, bool ended) {
+std::optional<ByteOrder> utf16_mark(std::string_view bytes) {
+    if (bytes.substr(0, 2) == "\xFF\xFE") return ByteOrder::little;
+    if (bytes.substr(0, 2) == "\xFE\xFF") return ByteOrder::big;
+    return std::nullopt;
+}
+
+// Drops the CR of a CRLF. A CR that ends the input is no line end: it
+// stays, and the value is refused.
+std::string_view without_line_end(std::string_view line, bool ended) {
     if (ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (first && line.substr(0, utf8_bom.size()) == utf8_bom) line.remove_prefix(utf8_bom.size());
     return line;
 }
 
 }  // namespace
 
-LineReader::LineReader(int fd) : fd_(fd), buffer_(chunk_size + longest_pending) {}
+LineReader::LineReader(int fd, TextEncoding* fallback)
+    : fd_(fd),
+      fallback_(fallback),
+      buffer_(longest_pending + Utf16Decoder::most_utf8(chunk_size)),
+      raw_(chunk_size) {}
 
+// More input behind what is buffered, decoded; false at the end of input or
+// on a failure.
 bool LineReader::fill() {
-    if (at_end_ || error_) return false;
+    if (at_end_ || !error_.ok()) return false;
     if (start_ != 0) {
         std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
         end_ -= start_;
         start_ = 0;
     }
-    std::size_t got = 0;
-    error_ = read_some(fd_, buffer_.data() + end_, buffer_.size() - end_, got);
-    if (error_) return false;
-    if (got == 0) {
-        at_end_ = true;
+    std::size_t got = 0, skip = 0;
+    if (!started_) {
+        // The first bytes whole, to see a byte-order mark however they came.
+        started_ = true;
+        for (std::size_t n = 1; got < utf8_bom.size() && n > 0; got += n) {
+            if (error_ = read_some(fd_, raw_.data() + got, utf8_bom.size() - got, n);
+                !error_.ok()) {
+                return false;
+            }
+        }
+        const std::string_view head(raw_.data(), got);
+        if (const auto order = utf16_mark(head)) {
+            utf16_.emplace(*order);
+            skip = 2;
+        } else if (head == utf8_bom) {
+            skip = 3;
+        }
+    } else if (error_ = read_some(fd_, raw_.data(), raw_.size(), got); !error_.ok()) {
         return false;
     }
-    end_ += got;
-    return true;
+    at_end_ = got == 0;
+    const std::string_view bytes(raw_.data() + skip, got - skip);
+    if (!utf16_) {
+        std::memcpy(buffer_.data() + end_, bytes.data(), bytes.size());
+        end_ += bytes.size();
+        return !at_end_;
+    }
+    char* to = utf16_->decode(bytes, buffer_.data() + end_);
+    if (at_end_ && !utf16_->finish(to)) error_ = Code::half_utf16_unit;
+    end_ = static_cast<std::size_t>(to - buffer_.data());
+    return !at_end_ && error_.ok();
 }
 
-std::error_code LineReader::next(std::optional<std::string_view>& line) {
+// A line in UTF-8: as it came, or from the fallback encoding, which is taken
+// for good at the first line that is not UTF-8 when no earlier line held
+// anything but ASCII.
+std::string_view LineReader::as_text(std::string_view line) {
+    if (fallback_ == nullptr || utf16_) return line;
+    const bool utf8 = is_valid_utf8(line);
+    if (!in_fallback_ && utf8) {
+        const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+        non_ascii_seen_ = non_ascii_seen_ || ascii_run_end(s, 0, line.size()) != line.size();
+        return line;
+    }
+    if (!in_fallback_ && non_ascii_seen_) return line;  // not UTF-8 after all: refused further on
+    in_fallback_ = true;
+    // Not text in it either: as it came, for the checks to refuse.
+    return fallback_->to_utf8(line, decoded_).ok()
+               ? std::string_view(decoded_.data(), decoded_.size())
+               : line;
+}
+
+Outcome LineReader::next(std::optional<std::string_view>& line, std::string_view& end) {
     line.reset();
     bool too_long = false;
     std::size_t scanned = 0;  // bytes after start_ already known to hold no LF
-    std::size_t begin = 0;
-    std::size_t length = 0;
+    std::size_t begin = 0, length = 0;
     bool ended = true;
     for (;;) {
         const char* base = buffer_.data();
@@ -75,8 +122,8 @@ std::error_code LineReader::next(std::optional<std::string_view>& line) {
             scanned = 0;
         }
         if (!fill()) {
-            if (error_) return error_;
-            if (start_ == end_ && !too_long) return {};
+            if (!error_.ok()) return error_;
+            if (start_ == end_ && !too_long) return Code::done;
             begin = start_;
             length = end_ - start_;
             start_ = end_;
@@ -84,57 +131,50 @@ std::error_code LineReader::next(std::optional<std::string_view>& line) {
             break;
         }
     }
-    const bool first = first_line_;
-    first_line_ = false;
-    if (too_long) return InputError::line_too_long;
-    const std::string_view kept = trimmed({buffer_.data() + begin, length}, first, ended);
-    if (kept.size() > max_line_length) return InputError::line_too_long;
-    line = kept;
-    return {};
+    if (too_long) return Outcome::over_limit(Code::line_too_long, max_line_length);
+    const std::string_view kept = without_line_end({buffer_.data() + begin, length}, ended);
+    if (kept.size() > max_line_length)
+        return Outcome::over_limit(Code::line_too_long, max_line_length);
+    end = !ended ? "" : kept.size() < length ? "\r\n" : "\n";
+    line = as_text(kept);
+    return Code::done;
 }
 
-std::error_code finish_first_line(SecretBytes& line, bool ended) {
+Outcome finish_first_line(SecretBytes& line, bool ended) {
     // Windows PowerShell 5.1 writes a password file in UTF-16, with its mark.
-    const std::string_view mark(line.data(), std::min<std::size_t>(line.size(), 2));
-    if (mark == "\xFF\xFE" || mark == "\xFE\xFF") {
-        if (line.size() % 2 != 0) {
+    if (const auto order = utf16_mark({line.data(), line.size()})) {
+        SecretBytes text(Utf16Decoder::most_utf8(line.size()));
+        Utf16Decoder decoder(*order);
+        char* end = decoder.decode({line.data() + 2, line.size() - 2}, text.data());
+        const bool whole = decoder.finish(end);
+        text.resize(static_cast<std::size_t>(end - text.data()));
+        line.swap(text);
+        if (!whole) {
             line.clear();
-            return InputError::half_utf16_unit;
+            return Code::half_utf16_unit;
         }
-        std::u16string units;
-        for (std::size_t i = 2; i + 1 < line.size(); i += 2) {
-            const auto first = static_cast<unsigned char>(line[i]);
-            const auto second = static_cast<unsigned char>(line[i + 1]);
-            units += static_cast<char16_t>(mark[0] == '\xFF' ? first | second << 8
-                                                             : first << 8 | second);
-        }
-        std::string utf8;
-        utf16_to_utf8_as_is(units, utf8);
-        line.assign(utf8.begin(), utf8.end());
-        wipe_string(units);
-        wipe_string(utf8);
+    } else if (std::string_view(line.data(), line.size()).substr(0, 3) == utf8_bom) {
+        line.erase(line.begin(), line.begin() + 3);
     }
-    const std::string_view kept = trimmed({line.data(), line.size()}, true, ended);
+    const std::string_view kept = without_line_end({line.data(), line.size()}, ended);
     if (kept.size() > LineReader::max_line_length) {
         line.clear();
-        return InputError::line_too_long;
+        return Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
     }
-    const auto skip = kept.data() - line.data();
-    line.erase(line.begin() + skip + static_cast<std::ptrdiff_t>(kept.size()), line.end());
-    line.erase(line.begin(), line.begin() + skip);
-    return {};
+    line.resize(kept.size());
+    return Code::done;
 }
 
-std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
+Outcome read_first_line(int fd, SecretBytes& line, bool& got) {
     line.clear();
     got = false;
     std::size_t unit = 1;  // 2 in UTF-16, where an LF is two bytes
     for (;;) {
         char c;
         std::size_t count = 0;
-        if (const auto error = read_some(fd, &c, 1, count)) return error;
+        if (Outcome read = read_some(fd, &c, 1, count); !read.ok()) return read;
         if (count == 0) {
-            if (line.empty()) return {};
+            if (line.empty()) return Code::done;
             got = true;
             return finish_first_line(line, false);
         }
@@ -145,14 +185,11 @@ std::error_code read_first_line(int fd, SecretBytes& line, bool& got) {
             line.resize(line.size() - unit);
             break;
         }
-        if (line.size() == 2 && (line[0] == '\xFF' || line[0] == '\xFE') &&
-            (line[1] == '\xFE' || line[1] == '\xFF') && line[0] != line[1]) {
-            unit = 2;
-        }
+        if (line.size() == 2 && utf16_mark({line.data(), 2})) unit = 2;
         // Refused at once: the source may never end (/dev/zero).
         if (line.size() > unit * longest_raw_line) {
             line.clear();
-            return InputError::line_too_long;
+            return Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
         }
     }
     got = true;

@@ -2,33 +2,30 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/converter.h"
-#include "input_error.h"
+#include "command.h"
+#include "core/system.h"
 #include "io.h"
 #include "line_reader.h"
 #include "terminal_prompt.h"
-#include "usage.h"
 
 namespace sipcrypt::cli {
 
 namespace {
 
-std::error_code ask_on(TerminalPrompt& terminal, SecretBytes& password,
-                       PasswordInput::Confirm confirm) {
-    if (const auto error = terminal.ask_secret("Password: ", password)) return error;
-    if (confirm == PasswordInput::Confirm::no) return {};
+Outcome ask_on(TerminalPrompt& terminal, SecretBytes& password, PasswordInput::Confirm confirm) {
+    if (Outcome asked = terminal.ask_secret("Password: ", password); !asked.ok()) return asked;
+    if (confirm == PasswordInput::Confirm::no) return Code::done;
     SecretBytes again;
-    if (const auto error = terminal.ask_secret("Repeat password: ", again)) return error;
-    if (again != password) return InputError::passwords_differ;
-    return {};
+    if (Outcome asked = terminal.ask_secret("Repeat password: ", again); !asked.ok()) return asked;
+    return again == password ? Code::done : Code::passwords_differ;
 }
 
 // The first line of `fd`; or, when it is a terminal, a line typed there
 // without echo, as from the controlling terminal.
-std::error_code read_from(int fd, SecretBytes& password, PasswordInput::Confirm confirm) {
-    std::error_code error;
-    if (auto terminal = TerminalPrompt::of(fd, error)) return ask_on(*terminal, password, confirm);
-    if (error) return error;
+Outcome read_from(int fd, SecretBytes& password, PasswordInput::Confirm confirm) {
+    Outcome opened;
+    if (auto terminal = TerminalPrompt::of(fd, opened)) return ask_on(*terminal, password, confirm);
+    if (!opened.ok()) return opened;
     bool got = false;
     return read_first_line(fd, password, got);
 }
@@ -58,36 +55,43 @@ PasswordInput::PasswordInput(CLI::App& command) {
 #endif
 }
 
-std::error_code PasswordInput::read(SecretBytes& password, Confirm confirm,
-                                    std::string& where) const {
+bool PasswordInput::reads_standard_input() const {
+    return (!file_.empty() && is_standard_input(file_)) || (fd_ >= 0 && is_standard_input(fd_));
+}
+
+Outcome PasswordInput::check() const {
+    const bool named = !file_.empty() || fd_ >= 0 || !env_.empty();
+    return named || TerminalPrompt::open() ? Code::done : Code::no_terminal;
+}
+
+Outcome PasswordInput::read(SecretBytes& password, Confirm confirm) const {
     password.clear();
+    Outcome outcome;
+    std::string where;
     if (!file_.empty()) {
         where = "--password-file " + file_;
-        if (file_ == "-") return read_from(standard_input, password, confirm);
-        int fd = -1;
-        if (const auto error = open_for_reading(file_, fd)) return error;
-        const std::error_code error = read_from(fd, password, confirm);
-        close_file(fd);
-        return error;
-    }
-    if (fd_ >= 0) {
+        int fd = standard_input;
+        if (file_ != "-") outcome = open_for_reading(file_, fd);
+        if (outcome.ok()) outcome = read_from(fd, password, confirm);
+        if (fd != standard_input) close_file(fd);
+    } else if (fd_ >= 0) {
         where = "--password-fd " + std::to_string(fd_);
-        const std::error_code error = read_from(fd_, password, confirm);
+        outcome = read_from(fd_, password, confirm);
         // Closed, or open for writing only.
-        return error == std::errc::bad_file_descriptor ? InputError::not_open_for_reading : error;
-    }
-    if (!env_.empty()) {
+        if (outcome.system == std::errc::bad_file_descriptor) outcome = Code::not_open_for_reading;
+    } else if (!env_.empty()) {
         where = "--password-env " + env_;
         std::string text;
-        if (!environment_text(env_, text)) return InputError::variable_not_set;
+        if (!environment_text(env_, text)) outcome = Code::variable_not_set;
         password.assign(text.begin(), text.end());
         wipe_string(text);
-        return {};
+    } else if (auto terminal = TerminalPrompt::open()) {
+        outcome = ask_on(*terminal, password, confirm);
+    } else {
+        outcome = Code::no_terminal;
     }
-    where.clear();
-    auto terminal = TerminalPrompt::open();
-    if (!terminal) return InputError::no_terminal;
-    return ask_on(*terminal, password, confirm);
+    if (!outcome.ok()) outcome.subject = where;
+    return outcome;
 }
 
 }  // namespace sipcrypt::cli

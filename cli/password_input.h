@@ -1,23 +1,15 @@
 #pragma once
 
 #include <string>
-#include <system_error>
 
 #include "cipher/secret_memory.h"
+#include "core/outcome.h"
 
 namespace CLI {
 class App;
 }  // namespace CLI
 
 namespace sipcrypt::cli {
-
-// Windows passes no file descriptors to programs: no --password-fd there.
-#ifdef _WIN32
-inline constexpr const char* password_options = "--password-file FILE or --password-env NAME";
-#else
-inline constexpr const char* password_options =
-    "--password-file FILE, --password-env NAME or --password-fd N";
-#endif
 
 // Where the password comes from: a file, an environment variable, a file
 // descriptor, or else the terminal. No option takes the password itself, so
@@ -29,9 +21,15 @@ class PasswordInput {
     explicit PasswordInput(CLI::App& command);
 
     // The password's text, as given. With Confirm::yes a password typed at a
-    // terminal is asked twice. On failure, `where` names the source for the
-    // message.
-    std::error_code read(SecretBytes& password, Confirm confirm, std::string& where) const;
+    // terminal is asked twice. A failure names its source as its subject.
+    Outcome read(SecretBytes& password, Confirm confirm) const;
+
+    // Whether it is read from standard input, which then holds data after it.
+    bool reads_standard_input() const;
+
+    // Whether there is somewhere to read it from: no_terminal when no option
+    // names a source and there is no terminal to ask on.
+    Outcome check() const;
 
   private:
     std::string file_;

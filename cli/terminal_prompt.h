@@ -2,9 +2,9 @@
 
 #include <memory>
 #include <string_view>
-#include <system_error>
 
 #include "cipher/secret_memory.h"
+#include "core/outcome.h"
 
 namespace sipcrypt::cli {
 
@@ -18,18 +18,18 @@ class TerminalPrompt {
     // The terminal that `fd` reads from, opened again for reading and
     // writing; null when `fd` is not a terminal, with `error` set when it is
     // one that cannot be opened.
-    static std::unique_ptr<TerminalPrompt> of(int fd, std::error_code& error);
+    static std::unique_ptr<TerminalPrompt> of(int fd, Outcome& error);
     ~TerminalPrompt();
     TerminalPrompt(const TerminalPrompt&) = delete;
     TerminalPrompt& operator=(const TerminalPrompt&) = delete;
 
-    // Shows `prompt` and reads one line with echo off: `answer` holds it,
-    // or InputError says why not (nothing_entered, line_too_long,
+    // Shows `prompt` and reads one line with echo off: `answer` holds it, or
+    // the outcome says why not (nothing_entered, line_too_long,
     // echo_stays_on, in which case nothing was read). Echo is back on
     // whenever the tool is not reading: a signal that ends it gets the
     // terminal back as it was, and a stop (Ctrl-Z) too; when the tool is
     // resumed, echo goes off again and the prompt shows again.
-    std::error_code ask_secret(std::string_view prompt, SecretBytes& answer);
+    Outcome ask_secret(std::string_view prompt, SecretBytes& answer);
 
     struct Device;  // the platform's own
 

@@ -13,7 +13,6 @@
 #include <system_error>
 
 #include "cipher/secret_memory.h"
-#include "input_error.h"
 #include "io.h"
 #include "line_reader.h"
 #include "terminal_prompt.h"
@@ -34,8 +33,8 @@ extern "C" void note_signal(int signal_number) {
     caught_signal = signal_number;
 }
 
-std::error_code last_error() {
-    return {errno, std::generic_category()};
+Outcome last_error() {
+    return Outcome::from_system({errno, std::generic_category()});
 }
 
 // While a secret is read: the watched signals are caught and blocked, and
@@ -96,7 +95,7 @@ void deliver(int signal_number) {
 
 // A line typed with echo off, until its LF; false when a watched signal came
 // first.
-bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, std::error_code& error) {
+bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outcome& error) {
     line.clear();
     for (;;) {
         if (!watch.wait_for_input(fd)) return false;
@@ -108,12 +107,12 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, std::
             return true;
         }
         if (n == 0) {
-            if (line.empty()) error = InputError::nothing_entered;
+            if (line.empty()) error = Code::nothing_entered;
             return true;
         }
         if (c == '\n') return true;
         if (line.size() == longest_raw_line) {
-            error = InputError::line_too_long;
+            error = Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
             return true;
         }
         line.push_back(c);
@@ -138,13 +137,13 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         new TerminalPrompt(std::unique_ptr<Device>(new Device{fd})));
 }
 
-std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
-    error.clear();
+std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
+    error = Code::done;
     if (!isatty(fd)) return nullptr;
     // The descriptor may be open for reading only; the prompt needs writing.
     char name[256];
     if (const int failed = ttyname_r(fd, name, sizeof name); failed != 0) {
-        error = {failed, std::generic_category()};
+        error = Outcome::from_system({failed, std::generic_category()});
         return nullptr;
     }
     const int own = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -160,14 +159,14 @@ TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::mo
 
 TerminalPrompt::~TerminalPrompt() = default;
 
-std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
     const int fd = device_->fd;
     for (;;) {
         int signal_number = 0;
-        std::error_code error;
+        Outcome error;
         {
             termios saved;
-            if (tcgetattr(fd, &saved) != 0) return InputError::echo_stays_on;
+            if (tcgetattr(fd, &saved) != 0) return Code::echo_stays_on;
             const SignalWatch watch;
             termios quiet = saved;
             quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK);
@@ -177,7 +176,7 @@ std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes&
             if (tcsetattr(fd, TCSAFLUSH, &quiet) != 0 || tcgetattr(fd, &now) != 0 ||
                 (now.c_lflag & ECHO) != 0) {
                 tcsetattr(fd, TCSAFLUSH, &saved);
-                return InputError::echo_stays_on;
+                return Code::echo_stays_on;
             }
             (void)write_all(fd, prompt);
             const bool read = read_hidden_line(fd, watch, answer, error);
@@ -189,8 +188,8 @@ std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes&
             deliver(signal_number);
             continue;  // resumed after a stop: ask again
         }
-        if (error == InputError::nothing_entered) (void)write_all(fd, "\n");
-        if (error) {
+        if (error == Code::nothing_entered) (void)write_all(fd, "\n");
+        if (!error.ok()) {
             answer.clear();
             return error;
         }

@@ -8,8 +8,7 @@
 #include <system_error>
 
 #include "cipher/secret_memory.h"
-#include "core/utf16.h"
-#include "input_error.h"
+#include "core/unicode.h"
 #include "line_reader.h"
 #include "terminal_prompt.h"
 
@@ -63,8 +62,8 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         new TerminalPrompt(std::unique_ptr<Device>(new Device{input, output})));
 }
 
-std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, std::error_code& error) {
-    error.clear();
+std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
+    error = Code::done;
     DWORD mode;
     if (!GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode)) return nullptr;
     return open();
@@ -74,10 +73,10 @@ TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::mo
 
 TerminalPrompt::~TerminalPrompt() = default;
 
-std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
     answer.clear();
     DWORD mode = 0;
-    if (!GetConsoleMode(device_->input, &mode)) return InputError::echo_stays_on;
+    if (!GetConsoleMode(device_->input, &mode)) return Code::echo_stays_on;
     saved_mode = mode;
     echo_off_input = device_->input;
     SetConsoleCtrlHandler(restore_echo, TRUE);
@@ -90,27 +89,27 @@ std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes&
         SetConsoleMode(device_->input, saved_mode);
         SetConsoleCtrlHandler(restore_echo, FALSE);
         echo_off_input = INVALID_HANDLE_VALUE;
-        return InputError::echo_stays_on;
+        return Code::echo_stays_on;
     }
     std::u16string wide_prompt;
     if (utf8_to_utf16(prompt, wide_prompt)) write_console(device_->output, wide_prompt);
 
     std::u16string line;
-    std::error_code error;
+    Outcome error;
     for (;;) {
         wchar_t c;
         DWORD got = 0;
         if (!ReadConsoleW(device_->input, &c, 1, &got, nullptr) || got == 0) {
-            if (line.empty()) error = InputError::nothing_entered;
+            if (line.empty()) error = Code::nothing_entered;
             break;
         }
         if (c == L'\n') break;
         if (c == 26 && line.empty()) {  // Ctrl-Z at the start: the end of input
-            error = InputError::nothing_entered;
+            error = Code::nothing_entered;
             break;
         }
         if (line.size() == longest_raw_line) {
-            error = InputError::line_too_long;
+            error = Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
             break;
         }
         line.push_back(static_cast<char16_t>(c));
@@ -119,18 +118,16 @@ std::error_code TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes&
     SetConsoleCtrlHandler(restore_echo, FALSE);
     echo_off_input = INVALID_HANDLE_VALUE;
     write_console(device_->output, u"\r\n");
-    if (!error) {
+    if (error.ok()) {
+        // Half of a surrogate pair stays broken, for the checks to refuse.
         std::string utf8;
-        if (utf16_to_utf8(line, utf8)) {
-            answer.assign(utf8.begin(), utf8.end());
-            error = finish_first_line(answer);
-        } else {
-            error = std::make_error_code(std::errc::illegal_byte_sequence);
-        }
+        utf16_to_utf8_as_is(line, utf8);
+        answer.assign(utf8.begin(), utf8.end());
+        error = finish_first_line(answer);
         wipe_string(utf8);
     }
     wipe_string(line);
-    if (error) answer.clear();
+    if (!error.ok()) answer.clear();
     return error;
 }
 

@@ -8,88 +8,105 @@ namespace sipcrypt::cli {
 
 namespace {
 
+constexpr std::size_t buffer_capacity = 64 * 1024;
 using output_platform::Target;
 
-// The causes a user can mend, in plain words; empty for any other. Out of
-// line, so that the words stay whole in the binary: built in registers, their
-// pieces read as misspellings to lintian.
-[[gnu::noinline]] const char* plain_cause(const std::error_code& error) {
-    if (error == std::errc::is_a_directory) return "is a folder";
-    if (error == std::errc::permission_denied) return "permission denied";
-    if (error == std::errc::no_such_file_or_directory) return "no such folder";
-    if (error == std::errc::bad_file_descriptor) return "not open for writing";
-    if (error == std::errc::device_or_resource_busy) return "in use by another program";
-    return "";
+// The causes a user can mend, in plain words.
+Outcome in_plain_words(Outcome outcome) {
+    const std::error_code error = outcome.system;
+    if (outcome.code != Code::system_error) return outcome;
+    if (error == std::errc::is_a_directory) outcome.code = Code::is_a_folder;
+    if (error == std::errc::permission_denied) outcome.code = Code::permission_denied;
+    if (error == std::errc::no_such_file_or_directory) outcome.code = Code::no_such_folder;
+    if (error == std::errc::bad_file_descriptor) outcome.code = Code::not_open_for_writing;
+    if (error == std::errc::device_or_resource_busy) outcome.code = Code::in_use;
+    return outcome;
+}
+
+// The same outcome as another code, for a failure the system gave reasons for.
+Outcome as(Code code, Outcome outcome) {
+    if (outcome.code == Code::system_error) outcome.code = code;
+    return outcome;
 }
 
 }  // namespace
-
-bool WholeOutput::to_terminal() const {
-    return target_.kind == Target::Kind::stream && is_terminal(target_.fd);
-}
-
-// The output waits in a file, not in memory: a CSV of accounts may be larger
-// than the tool should hold. For a file target the spool lies beside it, so
-// that one rename puts it in place; for anything else it is unnamed, so that
-// nothing of it can outlive the tool.
-WholeOutput::WholeOutput(const std::string& path)
-    : destination_(path.empty() || path == "-" ? "standard output" : path) {
-    if (const std::error_code error = output_platform::examine(path, target_)) {
-        problem_ = plain_cause(error);
-        if (problem_.empty()) problem_ = error.message();
-        return;
-    }
-    std::string folder;
-    const std::error_code error = output_platform::open_spool(target_, spool_, folder);
-    spool_where_ = folder.empty() ? destination_ : "the temporary file in " + folder;
-    if (!error) return;
-    if (!folder.empty()) {
-        problem_ = folder + ": cannot make a temporary file there: " + error.message();
-    } else {
-        problem_ = plain_cause(error);
-        if (problem_.empty()) problem_ = "cannot create a file beside it: " + error.message();
-    }
-}
 
 WholeOutput::~WholeOutput() {
     output_platform::discard(spool_);
     output_platform::close_target(target_);
 }
 
-bool WholeOutput::fail(const std::string& what, std::error_code why) {
-    problem_ = what + ": " + why.message();
-    return false;
+Outcome WholeOutput::failure(Outcome outcome) const {
+    if (outcome.subject.empty()) {
+        outcome.subject = path_.empty() || path_ == "-" ? "standard output" : path_;
+    }
+    return outcome;
 }
 
-bool WholeOutput::commit() {
-    if (!problem_.empty()) return false;
-    if (target_.kind == Target::Kind::file) {
-        const std::error_code error = output_platform::put_in_place(spool_, target_);
-        return !error || fail("cannot put the file in place", error);
+Outcome WholeOutput::open() {
+    buffer_.reserve(buffer_capacity);
+    if (!whole_) {
+        target_.fd = standard_output;
+        return failure(in_plain_words(check_standard_output()));
     }
-    const std::error_code error = write_into_target();
-    return !error || fail("cannot write", error);
+    Outcome opened = output_platform::open_target(path_, target_);
+    if (opened.ok()) opened = output_platform::open_spool(target_, spool_);
+    return opened.ok() ? opened : failure(in_plain_words(std::move(opened)));
+}
+
+bool WholeOutput::to_terminal() const {
+    return target_.kind == Target::Kind::stream && is_terminal(target_.fd);
+}
+
+void WholeOutput::write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > buffer_capacity) flush();
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+}
+
+void WholeOutput::flush() {
+    if (error_.ok() && !buffer_.empty()) {
+        error_ = write_all(whole_ ? spool_.fd : target_.fd, {buffer_.data(), buffer_.size()});
+    }
+    secure_wipe(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+Outcome WholeOutput::commit() {
+    flush();
+    if (!error_.ok() && whole_ && !spool_.named && target_.kind != Target::Kind::file) {
+        return as(Code::not_written, error_).about(spool_.name);
+    }
+    if (!error_.ok()) return failure(whole_ ? as(Code::not_written, error_) : error_);
+    if (!whole_) return Code::done;
+    Outcome delivered =
+        target_.kind == Target::Kind::file
+            ? as(Code::not_put_in_place, output_platform::put_in_place(spool_, target_))
+            : deliver();
+    if (delivered.ok()) target_.created = false;
+    return delivered.ok() ? delivered : failure(std::move(delivered));
 }
 
 // Into the target as it is open: at its own offset, appending if it appends.
-// A file written in place is written from its start and then cut to length.
-std::error_code WholeOutput::write_into_target() {
+// A file rewritten in place is written from its start and then cut to length.
+Outcome WholeOutput::deliver() {
     std::uint64_t size = 0;
-    if (const auto error = output_platform::rewind(spool_.fd, size)) return error;
+    Outcome done = output_platform::rewind(spool_.fd, size);
     const bool in_place = target_.kind == Target::Kind::in_place;
-    if (in_place) {
-        if (const auto error = output_platform::reserve(target_.fd, size)) return error;
-    }
-    std::vector<char> buffer(64 * 1024);
-    for (;;) {
+    if (done.ok() && in_place) done = output_platform::begin_in_place(target_, size);
+    std::vector<char> copied(buffer_capacity);
+    while (done.ok()) {
         std::size_t got = 0;
-        if (const auto error = read_some(spool_.fd, buffer.data(), buffer.size(), got)) {
-            return error;
-        }
-        if (got == 0) break;
-        if (const auto error = write_all(target_.fd, {buffer.data(), got})) return error;
+        done = read_some(spool_.fd, copied.data(), copied.size(), got);
+        if (!done.ok() || got == 0) break;
+        done = write_all(target_.fd, {copied.data(), got});
     }
-    return in_place ? output_platform::finish_in_place(target_.fd, size) : std::error_code{};
+    secure_wipe(copied.data(), copied.size());
+    if (in_place) {
+        Outcome ended = output_platform::end_in_place(
+            target_, done.ok() ? std::optional<std::uint64_t>(size) : std::nullopt);
+        if (done.ok()) done = std::move(ended);
+    }
+    return as(Code::not_written, std::move(done));
 }
 
 }  // namespace sipcrypt::cli

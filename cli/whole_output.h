@@ -1,53 +1,62 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "cipher/secret_memory.h"
+#include "core/accounts.h"
+#include "core/outcome.h"
 #include "output_platform.h"
 
 namespace sipcrypt::cli {
 
-// Output that appears whole or not at all where -o points ("-" or nothing:
-// standard output). The target is examined when the object is made, before
-// any work, and the output is held until commit() delivers it:
-//  - a regular file, named directly or through symbolic links, is replaced
-//    by a file made beside it, synced and renamed over it; it keeps its mode
-//    and owner (on Windows its attributes and ACL), and a new one is
-//    readable by its owner only;
-//  - a regular file with several names (hard links), or one that may be
-//    written but not replaced, is written in place, space first;
-//  - anything else (standard output, /dev/stdout, /dev/fd/N, a FIFO, a
-//    terminal, a device, NUL, CON) is written into as it is open, appending
-//    where it was opened to append; nothing is ever renamed over the file
-//    behind a descriptor.
-// A failed run, or one that a signal or Ctrl-C ends, leaves no file behind.
-class WholeOutput {
+// Where the tool's output goes, buffered. Made with no path, it is standard
+// output written as it goes (encrypt, decrypt). Made with a path (-o; "-"
+// is standard output) the output appears whole or not at all:
+//  - a regular file is replaced by a file made beside it, synced and
+//    renamed over it, with its mode, owner, extended attributes and access
+//    lists; a new one is readable by its owner only;
+//  - a file that cannot be replaced with all it has (several names, a
+//    folder that keeps it, attributes that cannot be copied) is rewritten in
+//    place: room first, under a lock, with the signals that would end the
+//    tool held until it is whole;
+//  - anything else (standard output, a name of one of the tool's
+//    descriptors, a FIFO, a terminal, a device, NUL, CON) is written into as
+//    it is open, appending where it was opened to append.
+// A failed or interrupted run leaves nothing behind.
+class WholeOutput : public accounts::ByteSink {
   public:
-    explicit WholeOutput(const std::string& path);
-    ~WholeOutput();
+    WholeOutput() = default;
+    explicit WholeOutput(const std::string& path) : whole_(true), path_(path) {}
+    ~WholeOutput() override;
     WholeOutput(const WholeOutput&) = delete;
     WholeOutput& operator=(const WholeOutput&) = delete;
 
-    // Empty while all is well; else why not, for a message about destination().
-    const std::string& problem() const noexcept { return problem_; }
-    // Where to write the output until commit(), and its name for messages.
-    int fd() const noexcept { return spool_.fd; }
-    const std::string& spool_name() const noexcept { return spool_where_; }
+    // Opens the target before any work: done, or why it cannot take the
+    // output, said of it.
+    Outcome open();
     // Whether the output will be shown on a terminal.
     bool to_terminal() const;
-    // Delivers the output; false, with problem() set, when it could not.
-    bool commit();
-    // "standard output" or the path as given.
-    const std::string& destination() const noexcept { return destination_; }
+
+    void write(std::string_view bytes) override;
+    // Whether a write failed: what follows cannot arrive.
+    bool failed() const noexcept { return !error_.ok(); }
+
+    // Delivers the output: done, or why not, said of the destination; the
+    // target is then as it was.
+    Outcome commit();
 
   private:
-    bool fail(const std::string& what, std::error_code why);
-    std::error_code write_into_target();
+    void flush();
+    Outcome deliver();
+    Outcome failure(Outcome outcome) const;
 
-    std::string destination_;
+    bool whole_ = false;
+    std::string path_;
     output_platform::Target target_;
     output_platform::Spool spool_;
-    std::string spool_where_;
-    std::string problem_;
+    SecretBytes buffer_;  // may hold decrypted values
+    Outcome error_;
 };
 
 }  // namespace sipcrypt::cli

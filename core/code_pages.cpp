@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "code_page_tables.h"
-#include "utf16.h"
+#include "unicode.h"
 
 namespace sipcrypt {
 
@@ -290,6 +290,20 @@ EncodingName look_up_encoding(std::string_view name) {
         if (key.compare(0, prefix.size(), prefix) == 0) return {Kind::zero_bytes, 0};
     }
     return {};
+}
+
+FileForm file_form_of(std::string_view name) {
+    const std::string key = key_of(name);
+    if (key == "UTF16LE" || key == "UTF16" || key == "UNICODE" || key == "UCS2LE" ||
+        key == "CP1200" || key == "1200") {
+        return FileForm::utf16le;
+    }
+    if (key == "UTF16BE" || key == "UNICODEFFFE" || key == "UCS2BE" || key == "CP1201" ||
+        key == "1201") {
+        return FileForm::utf16be;
+    }
+    if (key.compare(0, 5, "UTF32") == 0 || key.compare(0, 4, "UCS4") == 0) return FileForm::utf32;
+    return FileForm::other;
 }
 
 std::string encoding_list() {

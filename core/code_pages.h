@@ -24,6 +24,12 @@ struct EncodingName {
 };
 EncodingName look_up_encoding(std::string_view name);
 
+// What a name says of a file's form, for --input-encoding: UTF-16 in one
+// byte order (UTF-16 and UNICODE are little-endian, as on Windows), UTF-32
+// (which files of accounts are not read in), or neither.
+enum class FileForm { other, utf16le, utf16be, utf32 };
+FileForm file_form_of(std::string_view name);
+
 // The names of the table's encodings, one line per code page, for
 // --list-encodings.
 std::string encoding_list();

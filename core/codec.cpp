@@ -10,12 +10,6 @@
 
 namespace sipcrypt {
 
-std::unique_ptr<Codec> Codec::open(std::string_view encoding_name, EncodingRefusal* why) {
-    auto encoding = TextEncoding::open(encoding_name, why);
-    if (!encoding) return nullptr;
-    return std::make_unique<Codec>(std::move(encoding));
-}
-
 Codec::Codec(std::unique_ptr<TextEncoding> encoding) : encoding_(std::move(encoding)) {}
 
 Outcome Codec::set_password(std::string_view utf8) {
@@ -27,11 +21,11 @@ Outcome Codec::set_password(std::string_view utf8) {
     cipher_.emplace(std::string_view(bytes_.data(), bytes_.size()));
     cut_short_ = bytes_.size() > password_key_length;
     secure_wipe(bytes_.data(), bytes_.size());
-    return ParameterStatus::done;
+    return Code::done;
 }
 
 Outcome Codec::encrypt(std::string_view text, std::string& encrypted) {
-    if (!cipher_) return ParameterStatus::empty_password;
+    if (!cipher_) return Code::empty_password;
     Outcome status = check_value_text(text);
     if (status.ok()) status = encoding_->from_utf8(text, bytes_);
     if (status.ok()) status = cipher_->encrypt({bytes_.data(), bytes_.size()}, encrypted);
@@ -48,7 +42,7 @@ Outcome Codec::check(std::string_view text) {
 }
 
 Outcome Codec::decrypt(std::string_view encrypted, SecretBytes& text) {
-    if (!cipher_) return ParameterStatus::empty_password;
+    if (!cipher_) return Code::empty_password;
     Outcome status = cipher_->decrypt(encrypted, bytes_);
     if (status.ok()) status = encoding_->to_utf8({bytes_.data(), bytes_.size()}, text);
     secure_wipe(bytes_.data(), bytes_.size());

@@ -18,9 +18,6 @@ namespace sipcrypt {
 // all, and those bytes the encrypted text of the format.
 class Codec {
   public:
-    // Null, with `why` (if given) set, when the encoding cannot be used.
-    static std::unique_ptr<Codec> open(std::string_view encoding_name,
-                                       EncodingRefusal* why = nullptr);
     explicit Codec(std::unique_ptr<TextEncoding> encoding);
 
     // Keys the cipher with the password's text, replacing any earlier key:

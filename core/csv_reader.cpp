@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "csv.h"
-#include "utf16.h"
+#include "escape.h"
 
 namespace sipcrypt::accounts {
 
@@ -11,289 +11,335 @@ namespace {
 constexpr std::size_t chunk_size = 64 * 1024;
 constexpr char separators[] = {',', ';', '\t'};
 
-class CsvCategory : public std::error_category {
-  public:
-    const char* name() const noexcept override { return "csv"; }
-    std::string message(int error) const override {
-        switch (static_cast<CsvError>(error)) {
-            case CsvError::broken_quoting:
-                return "broken quoting: a quote inside an unquoted field, or text after a "
-                       "closing quote";
-            case CsvError::unclosed_quote:
-                return "a quoted field is not closed before the end of the input";
-            case CsvError::field_too_long:
-                return "a field is longer than " + std::to_string(max_field_length) +
-                       " bytes; is a quote left open?";
-            case CsvError::lone_cr:
-                return "a carriage return (CR) that is not part of a line end; lines end in LF "
-                       "or CRLF";
-            case CsvError::ambiguous_separator:
-                return "the header names the columns whether it is read with commas, semicolons "
-                       "or tabs between them; say which with --delimiter";
-            case CsvError::not_text:
-                return "the file holds bytes that are not text in its encoding";
-        }
-        return "unreadable CSV";
-    }
-};
-
-// The field's first byte that is not UTF-8, as an outcome that names it.
-Outcome utf8_outcome(std::string_view field) {
-    const std::size_t bad = first_invalid_utf8(field);
-    if (bad == std::string_view::npos) return ParameterStatus::done;
-    Outcome outcome(ParameterStatus::not_utf8);
-    outcome.byte = static_cast<std::uint8_t>(field[bad]);
-    outcome.position = bad + 1;
-    return outcome;
+bool starts(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace
 
-const std::error_category& csv_category() noexcept {
-    static const CsvCategory category;
-    return category;
+std::string quoted_name(std::string_view name) {
+    std::string quoted(1, '\'');
+    return quoted.append(escaped(name, true)).append(1, '\'');
 }
 
-std::error_code make_error_code(CsvError error) noexcept {
-    return {static_cast<int>(error), csv_category()};
-}
+namespace {}  // namespace
 
 CsvReader::CsvReader(ByteSource& source, CsvOptions options)
     : source_(source), options_(std::move(options)) {
-    text_.reserve(2 * chunk_size);
+    shape_.backslash_escapes = options_.backslash_escapes;
 }
 
-bool CsvReader::fail(std::error_code error) {
-    error_ = error;
-    place_.row = row_ + 1;
-    place_.line = line_;
+// The first failure is the one told; the row is the one being read.
+bool CsvReader::fail(Code code, std::size_t limit) {
+    if (error_.ok()) {
+        error_ = Outcome::over_limit(code, limit);
+        error_.row = row_ + 1;
+        error_.line = record_line_;
+        if (code == Code::broken_quoting) error_.column = column_name(ends_.size());
+    }
     return false;
 }
 
-// More input behind what is left unparsed.
-bool CsvReader::fill() {
-    if (at_end_ || error_) return false;
-    text_.erase(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(start_));
-    start_ = 0;
-    chunk_.resize(chunk_size);
-    std::size_t got = 0;
-    if (const std::error_code error = source_.read(chunk_.data(), chunk_.size(), got)) {
-        error_ = error;
-        return false;
-    }
-    at_end_ = got == 0;
-    feed({chunk_.data(), got});
-    return true;
-}
-
-// Bytes read, onto what is to be parsed. UTF-16 is decoded on the way, with
-// half a surrogate pair kept in UTF-8's form for it and an odd last byte as
-// 0xFF, so that the record that holds them is refused as not text.
-void CsvReader::feed(std::string_view bytes) {
-    using Form = CsvShape::Form;
-    if (shape_.form != Form::utf16le && shape_.form != Form::utf16be) {
+// Bytes read, decoded onto what is left to parse: UTF-16 into UTF-8, all
+// else as it is.
+void CsvReader::append(std::string_view bytes) {
+    if (!utf16_) {
         text_.insert(text_.end(), bytes.begin(), bytes.end());
         return;
     }
-    const bool little = shape_.form == Form::utf16le;
     const std::size_t kept = text_.size();
-    text_.resize(kept + bytes.size() * 2 + 8);  // no unit takes more than three bytes
-    char* out = text_.data() + kept;
-    const auto put = [&](char32_t c) { put_utf8(c, out); };
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t i = 0; i < bytes.size();) {
-        if (!has_odd_byte_ && i + 1 >= bytes.size()) {
-            odd_byte_ = b[i++];
-            has_odd_byte_ = true;
-            continue;
-        }
-        const unsigned first = has_odd_byte_ ? odd_byte_ : b[i++];
-        const unsigned second = b[i++];
-        has_odd_byte_ = false;
-        const auto unit = static_cast<char16_t>(little ? first | second << 8 : first << 8 | second);
-        if (unit < 0x80 && high_surrogate_ == 0) {  // most text
-            *out++ = static_cast<char>(unit);
-            continue;
-        }
-        if (high_surrogate_ != 0 && unit >= 0xDC00 && unit <= 0xDFFF) {
-            put(0x10000 + ((high_surrogate_ - 0xD800) << 10) + (unit - 0xDC00));
-            high_surrogate_ = 0;
-            continue;
-        }
-        if (high_surrogate_ != 0) put(high_surrogate_);
-        high_surrogate_ = unit >= 0xD800 && unit <= 0xDBFF ? unit : 0;
-        if (high_surrogate_ == 0) put(unit);
-    }
-    if (at_end_) {
-        if (high_surrogate_ != 0) put(high_surrogate_);
-        if (has_odd_byte_) *out++ = '\xFF';
-        high_surrogate_ = 0;
-        has_odd_byte_ = false;
-    }
-    text_.resize(static_cast<std::size_t>(out - text_.data()));
+    text_.resize(kept + Utf16Decoder::most_utf8(bytes.size()));
+    char* end = utf16_->decode(bytes, text_.data() + kept);
+    if (at_end_) half_unit_ = !utf16_->finish(end);
+    text_.resize(static_cast<std::size_t>(end - text_.data()));
 }
 
-// The byte-order mark, a first line "sep=;" or "#TYPE ...", and the
-// separator.
-bool CsvReader::start() {
-    started_ = true;
-    using Form = CsvShape::Form;
-    // Enough of the start to see a byte-order mark, however it was split.
-    SecretBytes head(3);
+// More input behind what is left unparsed; false at the end of the input or
+// on a failure.
+bool CsvReader::fill() {
+    if (at_end_ || !error_.ok()) return false;
+    text_.erase(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(pos_));
+    pos_ = 0;
+    chunk_.resize(chunk_size);
+    std::size_t got = 0;
+    if (Outcome read = source_.read(chunk_.data(), chunk_.size(), got); !read.ok()) {
+        error_ = std::move(read);
+        return false;
+    }
+    at_end_ = got == 0;
+    append({chunk_.data(), got});
+    return true;
+}
+
+// The byte-order mark, or the form the file's first bytes show: a header's
+// names are ASCII, so UTF-16 holds a zero byte beside each of them, and
+// UTF-32 three.
+bool CsvReader::read_form() {
+    SecretBytes head(8);
     std::size_t have = 0;
     while (have < head.size() && !at_end_) {
         std::size_t got = 0;
-        if (const std::error_code error =
-                source_.read(head.data() + have, head.size() - have, got)) {
-            error_ = error;
+        if (Outcome read = source_.read(head.data() + have, head.size() - have, got); !read.ok()) {
+            error_ = std::move(read);
             return false;
         }
         at_end_ = got == 0;
         have += got;
     }
     const std::string_view bytes(head.data(), have);
-    shape_.bom = true;
-    if (bytes == "\xEF\xBB\xBF") {
-        feed({});
-    } else if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+    using Form = CsvShape::Form;
+    const auto zero = [&](std::size_t i) { return i < bytes.size() && bytes[i] == '\0'; };
+    const bool utf32 = starts(bytes, std::string_view("\xFF\xFE\0\0", 4)) ||
+                       starts(bytes, std::string_view("\0\0\xFE\xFF", 4)) ||
+                       (have == 8 && !zero(0) && zero(1) && zero(2) && zero(3) && zero(5)) ||
+                       (have == 8 && zero(0) && zero(1) && zero(2) && !zero(3) && zero(4));
+    std::size_t skip = 0;
+    if (utf32) {
+        error_ = Code::file_is_utf32;
+        return false;
+    }
+    if (starts(bytes, "\xEF\xBB\xBF")) {
+        shape_.bom = true;
+        skip = 3;
+    } else if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF")) {
+        shape_.bom = true;
         shape_.form = bytes[0] == '\xFF' ? Form::utf16le : Form::utf16be;
-        feed(bytes.substr(2));
-    } else {
-        shape_.bom = false;
-        if (options_.encoding != nullptr) {
-            shape_.form = Form::encoding;
-            shape_.encoding = options_.encoding;
-        }
-        feed(bytes);
+        skip = 2;
+    } else if (options_.utf16) {
+        shape_.form = *options_.utf16 == ByteOrder::little ? Form::utf16le : Form::utf16be;
+    } else if (options_.encoding != nullptr) {
+        shape_.form = Form::encoding;
+        shape_.encoding = options_.encoding;
+    } else if (have >= 4 && zero(0) != zero(1) && zero(2) == zero(0) && zero(3) == zero(1)) {
+        shape_.form = zero(1) ? Form::utf16le : Form::utf16be;
     }
-    // The whole first line, to see whether it is one of the lines that go
-    // before a header.
-    const auto line_end = [&] {
-        return std::find(text_.begin() + static_cast<std::ptrdiff_t>(start_), text_.end(), '\n');
-    };
-    while (line_end() == text_.end() && text_.size() - start_ <= max_field_length && fill()) {
+    if (shape_.utf16()) {
+        utf16_.emplace(shape_.form == Form::utf16le ? ByteOrder::little : ByteOrder::big);
     }
-    if (error_) return false;
-    const std::string_view first(text_.data() + start_,
-                                 static_cast<std::size_t>(line_end() - text_.begin()) - start_);
-    const bool sep = first.substr(0, 4) == "sep=" &&
-                     (first.size() == 5 || (first.size() == 6 && first[5] == '\r'));
-    if (sep || first.substr(0, 5) == "#TYPE") {
-        const std::size_t length = std::min(first.size() + 1, text_.size() - start_);
-        shape_.preamble.assign(text_.data() + start_, length);
-        start_ += length;
-        ++line_;
-        if (sep) shape_.separator = first[4];
-    }
-    if (options_.separator != 0) {
-        shape_.separator = options_.separator;
-        return true;
-    }
-    return sep || choose_separator();
+    append(bytes.substr(skip));
+    return true;
 }
 
-// The separator with which the header holds every name asked for: never a
-// guess, so two that do are refused; with none that does, the one that
-// finds the most names, and the header is refused further on.
-bool CsvReader::choose_separator() {
+// A first line "sep=;" (Excel's) or "#TYPE ..." (Windows PowerShell's) goes
+// before the header; it is kept, and counts as a line but not as a row.
+bool CsvReader::read_preamble() {
+    // Only a short first line can be one of these.
+    constexpr std::size_t longest = 4096;
+    std::size_t end = pos_;
     for (;;) {
-        std::size_t best = 0, complete = 0;
-        bool more = false;
-        for (const char candidate : separators) {
-            std::size_t end = 0, lines = 0;
-            std::string_view line_end;
-            const Step step = parse(candidate, end, line_end, lines);
-            error_.clear();
-            if (step == Step::more) {
-                more = true;
-                break;
-            }
-            if (step == Step::failed) continue;
-            std::size_t found = 0;
-            for (const std::string& name : options_.header_names) {
-                for (std::size_t i = 0; i < bounds_.size(); ++i) {
-                    const std::size_t from = i == 0 ? 0 : bounds_[i - 1];
-                    found += std::string_view(fields_.data() + from, bounds_[i] - from) == name;
-                }
-            }
-            complete += found == options_.header_names.size();
-            if (found > best) {
-                best = found;
-                shape_.separator = candidate;
-            }
-        }
-        if (!more) return complete > 1 ? fail(CsvError::ambiguous_separator) : true;
-        if (!fill() && error_) return false;
+        while (end < text_.size() && text_[end] != '\n') ++end;
+        if (end < text_.size() || end - pos_ > longest) break;
+        const std::size_t before = pos_;
+        if (!fill()) break;
+        end -= before - pos_;  // fill() moved the unparsed text to the front
     }
+    if (!error_.ok()) return false;
+    if (end == text_.size() && !at_end_) return true;  // longer than any such line
+    const std::string_view first(text_.data() + pos_, end - pos_);
+    const bool sep =
+        starts(first, "sep=") && (first.size() == 5 || (first.size() == 6 && first[5] == '\r'));
+    if (!sep && !starts(first, "#TYPE")) return true;
+    const std::size_t length = std::min(first.size() + 1, text_.size() - pos_);
+    shape_.preamble.assign(text_.data() + pos_, length);
+    pos_ += length;
+    ++line_;
+    record_line_ = line_;
+    if (sep) shape_.separator = first[4];
+    return true;
 }
 
-// One record from text_ at start_: its fields, unquoted, into fields_.
-CsvReader::Step CsvReader::parse(char separator, std::size_t& end, std::string_view& line_end,
-                                 std::size_t& lines) {
-    fields_.clear();
-    bounds_.clear();
-    quoted_.clear();
-    lines = 0;
-    const char* s = text_.data();
-    const std::size_t n = text_.size();
-    const auto broken = [&](CsvError why) {
-        error_ = why;
-        return Step::failed;
-    };
-    for (std::size_t i = start_;;) {
-        const std::size_t field_start = fields_.size();
-        const bool quoted = i < n && s[i] == '"';
-        if (quoted) {
-            for (++i;;) {
-                const char* quote = static_cast<const char*>(std::memchr(s + i, '"', n - i));
-                const std::size_t stop = quote == nullptr ? n : static_cast<std::size_t>(quote - s);
-                lines += static_cast<std::size_t>(std::count(s + i, s + stop, '\n'));
-                fields_.insert(fields_.end(), s + i, s + stop);
-                if (fields_.size() - field_start > max_field_length) {
-                    return broken(CsvError::field_too_long);
-                }
-                if (stop >= n) return at_end_ ? broken(CsvError::unclosed_quote) : Step::more;
-                if (stop + 1 >= n && !at_end_) return Step::more;
-                i = stop + 1;
-                if (i >= n || s[i] != '"') break;
-                fields_.push_back('"');
-                ++i;
-            }
-            if (i < n && s[i] != separator && s[i] != '\r' && s[i] != '\n') {
-                return broken(CsvError::broken_quoting);
-            }
-        } else {
-            const std::size_t from = i;
-            while (i < n && s[i] != separator && s[i] != '\r' && s[i] != '\n' && s[i] != '"') ++i;
-            if (i < n && s[i] == '"') return broken(CsvError::broken_quoting);
-            fields_.insert(fields_.end(), s + from, s + i);
-            if (fields_.size() - field_start > max_field_length) {
-                return broken(CsvError::field_too_long);
-            }
-            if (i >= n && !at_end_) return Step::more;
+// The separator: as the options or a sep= line say, which must agree; else
+// the one with which the header holds every name asked for.
+bool CsvReader::choose_separator() {
+    const char given = options_.backslash_escapes ? '\t' : options_.separator;
+    const bool from_preamble = !shape_.preamble.empty() && shape_.preamble[0] == 's';
+    if (given != 0 && from_preamble && given != shape_.separator) {
+        fail(Code::delimiter_disagrees);
+        error_.name = given == '\t' ? "tab" : std::string(1, given);
+        error_.value = shape_.separator == '\t' ? "tab" : std::string(1, shape_.separator);
+        error_.row = 0;
+        error_.line = 1;
+        return false;
+    }
+    if (given != 0) shape_.separator = given;
+    if (given != 0 || from_preamble) return true;
+
+    // The whole header first: it ends at the first LF outside quotes.
+    bool in_quotes = false;
+    std::size_t scanned = pos_;
+    for (;;) {
+        const std::size_t n = text_.size();
+        while (scanned < n && (in_quotes || text_[scanned] != '\n')) {
+            if (text_[scanned] == '"') in_quotes = !in_quotes;
+            ++scanned;
         }
-        bounds_.push_back(fields_.size());
-        quoted_.push_back(quoted);
-        if (i >= n) {
-            line_end = "";
-            end = i;
-            return Step::record;
+        if (scanned < n || at_end_) break;
+        if (n - pos_ > max_row_length) return fail(Code::row_too_long, max_row_length);
+        const std::size_t before = pos_;
+        if (!fill()) {
+            if (!error_.ok()) return false;
+            break;
         }
-        if (s[i] == separator) {
-            ++i;
+        scanned -= before - pos_;  // fill() moved the unparsed text to the front
+    }
+    std::size_t best = 0, complete = 0;
+    const std::size_t start = pos_, line = line_;
+    for (const char candidate : separators) {
+        const Step step = parse(candidate);
+        pos_ = start;
+        line_ = line;
+        state_ = State::field_start;
+        record_open_ = false;
+        if (step != Step::record) {
+            error_ = Code::done;
             continue;
         }
-        const bool crlf = s[i] == '\r';
-        if (crlf) {
-            if (i + 1 >= n && !at_end_) return Step::more;
-            if (i + 1 >= n || s[i + 1] != '\n') return broken(CsvError::lone_cr);
-            ++i;
+        std::size_t found = 0;
+        for (const std::string& name : options_.header_names) {
+            for (std::size_t i = 0; i < ends_.size(); ++i) {
+                const std::size_t from = i == 0 ? 0 : ends_[i - 1];
+                found += std::string_view(fields_.data() + from, ends_[i] - from) == name;
+            }
         }
-        line_end = crlf ? "\r\n" : "\n";
-        end = i + 1;
-        ++lines;
-        return Step::record;
+        complete += found == options_.header_names.size();
+        if (found > best) {
+            best = found;
+            shape_.separator = candidate;
+        }
     }
+    return complete > 1 ? fail(Code::ambiguous_separator) : true;
+}
+
+const Outcome& CsvReader::start() {
+    if (started_) return error_;
+    started_ = true;
+    (void)(read_form() && read_preamble() && choose_separator());
+    return error_;
+}
+
+// A column by its name in the header, once the header is read; else by its
+// number.
+std::string CsvReader::column_name(std::size_t index) const {
+    return index < header_.size() ? header_[index] : std::to_string(index + 1);
+}
+
+bool CsvReader::end_field(bool quoted) {
+    ends_.push_back(fields_.size());
+    quoted_.push_back(quoted);
+    return ends_.size() <= max_fields || fail(Code::too_many_fields, max_fields);
+}
+
+// Goes on with the record from where the text read so far ended.
+CsvReader::Step CsvReader::parse(char separator) {
+    if (!record_open_) {
+        fields_.clear();
+        ends_.clear();
+        quoted_.clear();
+        record_line_ = line_;
+    }
+    const bool quotes = !shape_.backslash_escapes;
+    const char* s = text_.data();
+    const std::size_t n = text_.size();
+    std::size_t i = pos_;
+    if (i < n) record_open_ = true;
+    const auto take = [&](std::size_t from, std::size_t to) {
+        fields_.insert(fields_.end(), s + from, s + to);
+        const std::size_t field = fields_.size() - (ends_.empty() ? 0 : ends_.back());
+        if (field > max_field_length) return fail(Code::field_too_long, max_field_length);
+        return fields_.size() <= max_row_length || fail(Code::row_too_long, max_row_length);
+    };
+    const auto broken = [&](Code code) {
+        fail(code);
+        return Step::failed;
+    };
+    const auto record = [&](std::string_view line_end, std::size_t next) {
+        line_end_ = line_end;
+        ++line_;
+        pos_ = next;
+        state_ = State::field_start;
+        record_open_ = false;
+        return Step::record;
+    };
+    while (i < n) {
+        switch (state_) {
+            case State::field_start:
+                if (quotes && s[i] == '"') {
+                    state_ = State::quoted;
+                    ++i;
+                    continue;
+                }
+                state_ = State::unquoted;
+                [[fallthrough]];
+            case State::unquoted: {
+                std::size_t j = i;
+                while (j < n && s[j] != separator && s[j] != '\r' && s[j] != '\n' &&
+                       (!quotes || s[j] != '"')) {
+                    ++j;
+                }
+                if (!take(i, j)) return Step::failed;
+                i = j;
+                if (i == n) break;
+                if (s[i] == '"') return broken(Code::broken_quoting);
+                if (!end_field(false)) return Step::failed;
+                if (s[i] == '\n') return record("\n", i + 1);
+                state_ = s[i] == '\r' ? State::cr : State::field_start;
+                ++i;
+                continue;
+            }
+            case State::quoted: {
+                const char* quote = static_cast<const char*>(std::memchr(s + i, '"', n - i));
+                const std::size_t stop = quote == nullptr ? n : static_cast<std::size_t>(quote - s);
+                line_ += static_cast<std::size_t>(std::count(s + i, s + stop, '\n'));
+                if (!take(i, stop)) return Step::failed;
+                i = stop;
+                if (i == n) break;
+                state_ = State::quote_in_quoted;
+                ++i;
+                continue;
+            }
+            case State::quote_in_quoted:
+                if (s[i] == '"') {
+                    if (!take(i, i + 1)) return Step::failed;
+                    state_ = State::quoted;
+                    ++i;
+                    continue;
+                }
+                if (s[i] != separator && s[i] != '\r' && s[i] != '\n') {
+                    return broken(Code::broken_quoting);
+                }
+                if (!end_field(true)) return Step::failed;
+                if (s[i] == '\n') return record("\n", i + 1);
+                state_ = s[i] == '\r' ? State::cr : State::field_start;
+                ++i;
+                continue;
+            case State::cr:
+                if (s[i] != '\n') return broken(Code::lone_cr);
+                return record("\r\n", i + 1);
+        }
+    }
+    pos_ = i;
+    if (!at_end_) return Step::more;
+    if (half_unit_) {
+        error_ = Code::file_ends_in_half_utf16;
+        return Step::failed;
+    }
+    if (!record_open_) return Step::end;
+    switch (state_) {
+        case State::quoted:
+            return broken(Code::unclosed_quote);
+        case State::cr:
+            return broken(Code::lone_cr);
+        case State::quote_in_quoted:
+            if (!end_field(true)) return Step::failed;
+            break;
+        default:
+            if (!end_field(false)) return Step::failed;
+            break;
+    }
+    record_open_ = false;
+    state_ = State::field_start;
+    line_end_ = "";
+    return Step::record;
 }
 
 // The record's fields as UTF-8. A file with no byte-order mark and no
@@ -303,38 +349,51 @@ bool CsvReader::decode(CsvRecord& record) {
     record.fields.clear();
     record.quoted = quoted_;
     const auto field = [&](std::size_t i) {
-        const std::size_t from = i == 0 ? 0 : bounds_[i - 1];
-        return std::string_view(fields_.data() + from, bounds_[i] - from);
+        const std::size_t from = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(fields_.data() + from, ends_[i] - from);
+    };
+    const auto not_text = [&](std::size_t column, Outcome outcome) {
+        if (rows_not_text_++ > 0) return false;
+        not_text_ = std::move(outcome);
+        not_text_.code = shape_.form == CsvShape::Form::encoding ? Code::file_not_in_encoding
+                         : shape_.utf16()                        ? Code::file_not_utf16
+                                                                 : Code::file_not_utf8;
+        not_text_.row = row_;
+        not_text_.line = record_line_;
+        not_text_.column = column_name(column - 1);
+        return false;
     };
     if (shape_.form != CsvShape::Form::encoding) {
         bool non_ascii = false;
-        for (std::size_t i = 0; i < bounds_.size(); ++i) {
-            const Outcome outcome = utf8_outcome(field(i));
-            if (outcome.ok()) {
-                const auto text = field(i);
-                non_ascii = non_ascii || std::any_of(text.begin(), text.end(), [](char c) {
-                                return static_cast<unsigned char>(c) >= 0x80;
-                            });
+        for (std::size_t i = 0; i < ends_.size(); ++i) {
+            const std::string_view text = field(i);
+            const std::size_t bad = first_invalid_utf8(text);
+            if (bad == std::string_view::npos) {
+                non_ascii =
+                    non_ascii || ascii_run_end(reinterpret_cast<const unsigned char*>(text.data()),
+                                               0, text.size()) != text.size();
                 continue;
             }
             if (shape_.form != CsvShape::Form::utf8 || shape_.bom || options_.fallback == nullptr ||
                 non_ascii || non_ascii_seen_) {
-                return not_text(i, outcome);
+                return not_text(i + 1,
+                                Outcome::at_byte(Code::file_not_utf8,
+                                                 static_cast<std::uint8_t>(text[bad]), bad + 1));
             }
             shape_.form = CsvShape::Form::encoding;
             shape_.encoding = options_.fallback;
             return decode(record);
         }
         non_ascii_seen_ = non_ascii_seen_ || non_ascii;
-        for (std::size_t i = 0; i < bounds_.size(); ++i) record.fields.push_back(field(i));
+        for (std::size_t i = 0; i < ends_.size(); ++i) record.fields.push_back(field(i));
         return true;
     }
     decoded_.clear();
     std::vector<std::size_t> ends;
     SecretBytes text;
-    for (std::size_t i = 0; i < bounds_.size(); ++i) {
-        const Outcome outcome = shape_.encoding->to_utf8(field(i), text);
-        if (!outcome.ok()) return not_text(i, outcome);
+    for (std::size_t i = 0; i < ends_.size(); ++i) {
+        Outcome outcome = shape_.encoding->to_utf8(field(i), text);
+        if (!outcome.ok()) return not_text(i + 1, std::move(outcome));
         decoded_.insert(decoded_.end(), text.begin(), text.end());
         ends.push_back(decoded_.size());
     }
@@ -345,48 +404,33 @@ bool CsvReader::decode(CsvRecord& record) {
     return true;
 }
 
-// The first field that is not text: where, and the byte.
-bool CsvReader::not_text(std::size_t field, const Outcome& outcome) {
-    if (place_.rows_not_text++ == 0) {
-        place_.row = row_;
-        place_.line = record_line_;
-        place_.column = field + 1;
-        place_.outcome = outcome;
-    }
-    return false;
-}
-
 bool CsvReader::next(CsvRecord& record) {
-    if (error_ || (!started_ && !start())) return false;
+    if (!start().ok()) return false;
     for (;;) {
-        if (start_ == text_.size() && at_end_) break;
-        std::size_t end = 0, lines = 0;
-        std::string_view line_end;
-        const Step step = parse(shape_.separator, end, line_end, lines);
+        const Step step = parse(shape_.separator);
         if (step == Step::more) {
-            if (!fill() && error_) break;
+            if (!fill() && !error_.ok()) break;
             continue;
         }
-        if (step == Step::failed) {
-            if (place_.rows_not_text > 0) break;  // that says more
-            return fail(error_);
-        }
+        if (step == Step::end) break;
+        if (step == Step::failed) break;
         ++row_;
-        record_line_ = line_;
-        line_ += lines;
-        start_ = end;
         // A blank line counts as a row, as in a spreadsheet, and no more.
-        if (bounds_.size() == 1 && bounds_[0] == 0 && !quoted_[0]) continue;
+        if (ends_.size() == 1 && ends_[0] == 0 && !quoted_[0]) continue;
         // After a row that is not text, the rest are only counted.
-        if (!decode(record) || place_.rows_not_text > 0) continue;
-        record.line_end = line_end;
+        if (!decode(record) || rows_not_text_ > 0) continue;
+        record.line_end = line_end_;
         record.row = row_;
         record.line = record_line_;
+        if (header_.empty()) {
+            for (const std::string_view name : record.fields) header_.push_back(quoted_name(name));
+        }
         return true;
     }
-    if (place_.rows_not_text > 0) {
-        error_ = CsvError::not_text;
-        return false;
+    // Text that is not text says more than what came after it.
+    if (rows_not_text_ > 0) {
+        error_ = std::move(not_text_);
+        error_.count = rows_not_text_;
     }
     return false;
 }

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
-#include "converter.h"
 #include "escape.h"
+#include "system.h"
+#include "unicode.h"
 
 namespace sipcrypt {
 
@@ -15,15 +15,36 @@ namespace {
 
 constexpr const char* variable = "SIPCRYPT_ENCODING";
 
-std::string_view trimmed(std::string_view text) {
+std::string_view without_blanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-// encoding= from the settings file: false when the file says nothing of it
-// or cannot be used, `problem` saying why in the second case.
-bool read_setting(std::string& name, std::string& where, std::string& problem) {
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The settings file's text as UTF-8: Notepad puts a UTF-8 byte-order mark
+// before the first line, and PowerShell 5.1's Set-Content and Out-File
+// write UTF-16 with one.
+std::string as_text(std::string contents) {
+    if (contents.rfind("\xEF\xBB\xBF", 0) == 0) return contents.substr(3);
+    const bool little = contents.rfind("\xFF\xFE", 0) == 0;
+    if (!little && contents.rfind("\xFE\xFF", 0) != 0) return contents;
+    Utf16Decoder decoder(little ? ByteOrder::little : ByteOrder::big);
+    std::string text(Utf16Decoder::most_utf8(contents.size()), '\0');
+    char* end = decoder.decode(std::string_view(contents).substr(2), text.data());
+    decoder.finish(end);
+    text.resize(static_cast<std::size_t>(end - text.data()));
+    return text;
+}
+
+// encoding= from the settings file into `name`, with `where` it was found
+// for messages; done when the file says nothing of it too.
+Outcome read_setting(std::string& name, std::string& where) {
     const std::string path = settings_file_path();
     std::FILE* file = path.empty() ? nullptr : open_file(path);
     if (file == nullptr) {
@@ -31,10 +52,8 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
         // A file behind a folder the user may not enter is none of theirs.
         std::error_code unseen;
         (void)std::filesystem::status(path, unseen);
-        if (!path.empty() && error != ENOENT && !unseen) {
-            problem = path + ": " + std::strerror(error);
-        }
-        return false;
+        if (path.empty() || error == ENOENT || unseen) return Code::done;
+        return Outcome::from_system({error, std::generic_category()}).about(path);
     }
     std::string contents;
     char buffer[4096];
@@ -43,50 +62,51 @@ bool read_setting(std::string& name, std::string& where, std::string& problem) {
     }
     const int unread = std::ferror(file) != 0 ? errno : 0;
     std::fclose(file);
-    if (unread != 0) {
-        problem = path + ": " + std::strerror(unread);
-        return false;
-    }
-    // Notepad puts a byte-order mark before the first line.
-    if (contents.rfind("\xEF\xBB\xBF", 0) == 0) contents.erase(0, 3);
+    if (unread != 0) return Outcome::from_system({unread, std::generic_category()}).about(path);
+    const std::string text = as_text(std::move(contents));
     std::size_t number = 0;
-    for (std::size_t start = 0; start < contents.size(); ++number) {
-        const std::size_t end = std::min(contents.find('\n', start), contents.size());
-        const std::string_view line = trimmed({contents.data() + start, end - start});
+    for (std::size_t start = 0; start < text.size(); ++number) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = without_blanks({text.data() + start, end - start});
         start = end + 1;
         if (line.empty() || line[0] == '#') continue;
         const std::size_t equals = line.find('=');
-        if (trimmed(line.substr(0, equals)) != "encoding" || equals == std::string_view::npos) {
-            problem = path + ", line " + std::to_string(number + 1) + ": unknown setting '" +
-                      escaped(line) + "' (the file knows encoding=NAME)";
-            return false;
+        if (equals == std::string_view::npos ||
+            !same_ignoring_case(without_blanks(line.substr(0, equals)), "encoding")) {
+            Outcome outcome(Code::unknown_setting);
+            outcome.subject = path;
+            outcome.line = number + 1;
+            outcome.value = escaped(line);
+            return outcome;
         }
-        name = trimmed(line.substr(equals + 1));
+        name = without_blanks(line.substr(equals + 1));
         where = path + ": encoding=" + escaped(name);
     }
-    return !name.empty();
+    return Code::done;
 }
 
 }  // namespace
 
-std::unique_ptr<TextEncoding> choose_encoding(std::string_view named, std::string& problem) {
-    problem.clear();
+Outcome choose_encoding(std::string_view named, std::unique_ptr<TextEncoding>& encoding) {
+    encoding.reset();
     std::string name(named);
     std::string where = "--encoding " + escaped(name);
     if (name.empty()) {
         if (environment_text(variable, name) && !name.empty()) {
             where = std::string(variable) + "=" + escaped(name);
-        } else if (!read_setting(name, where, problem)) {
-            if (!problem.empty()) return nullptr;
-            const std::uint16_t ansi = ansi_code_page();
-            name = ansi == 0 ? "" : ansi == 65001 ? "UTF-8" : "CP" + std::to_string(ansi);
-            where = "the ANSI code page (" + name + ")";
+        } else {
+            name.clear();
+            if (Outcome read = read_setting(name, where); !read.ok()) return read;
+            if (name.empty()) {
+                const std::uint16_t ansi = ansi_code_page();
+                name = ansi == 0 ? "" : ansi == 65001 ? "UTF-8" : "CP" + std::to_string(ansi);
+                where = "the ANSI code page (" + name + ")";
+            }
         }
     }
-    EncodingRefusal why{};
-    auto encoding = TextEncoding::open(name, &why);
-    if (!encoding) problem = where + ": " + describe(why);
-    return encoding;
+    Outcome opened = TextEncoding::open(name, encoding);
+    if (!opened.ok()) opened.subject = where;
+    return opened;
 }
 
 std::string how_the_encoding_is_chosen() {

@@ -5,60 +5,184 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace sipcrypt {
 
-// Why a value was or was not turned into its encrypted text (or back), so
-// that callers can report it without knowing the rules themselves.
-enum class ParameterStatus {
-    done,                       // output replaced
-    empty_value,                // nothing to encrypt; output untouched
-    empty_password,             // refused before any key schedule
-    value_too_long,             // over max_value_length bytes once encoded
-    value_has_zero_byte,        // the decrypting side would cut it short
-    not_utf8,                   // input text is not valid UTF-8
-    unrepresentable_character,  // the chosen encoding cannot hold a character exactly
-    not_in_encoding,            // decrypted bytes are not text in the encoding, exactly
-    not_base64,                 // text has characters, "=" or length Base64 cannot
-    not_whole_blocks,           // text decodes to a length that is not whole blocks
-    text_too_long,              // longer than any encrypted value can be
-    bad_fill,                   // fill bytes are not zeros: wrong password or damage
-    value_has_line_break,       // holds CR or LF: a value is one line
-    password_has_zero_byte,     // the decrypting side would end the password there
-    password_has_line_break,    // holds CR or LF, often a line end left on it
-    broken_text,                // half of a UTF-16 surrogate pair, in UTF-8's form
-    no_encoding_chosen,         // not ASCII, where no encoding was chosen
+// Everything that can fail, be warned of or be hinted at, in the core and
+// in every front end. The numbers are part of the C API: never reuse one.
+enum class Code : std::uint16_t {
+    done = 0,
+
+    // A value, an encrypted text or a password.
+    empty_value = 1,
+    empty_password = 2,
+    value_too_long = 3,  // limit
+    value_has_zero_byte = 4,
+    value_has_line_break = 5,  // byte (CR or LF), position
+    password_has_zero_byte = 6,
+    password_has_line_break = 7,     // byte, position
+    not_utf8 = 8,                    // byte, position
+    broken_text = 9,                 // position: half of a UTF-16 surrogate pair
+    unrepresentable_character = 10,  // character, position, encoding
+    not_ascii_character = 11,        // character, position: no encoding is chosen
+    not_ascii_byte = 12,             // byte, position: no encoding is chosen
+    not_in_encoding = 13,            // byte, position, encoding
+    not_base64 = 14,
+    not_whole_blocks = 15,
+    text_too_long = 16,  // limit
+    bad_fill = 17,
+
+    // Encodings and the settings file.
+    unknown_encoding = 30,            // subject: where the name came from
+    encoding_puts_zero_bytes = 31,    // subject
+    encoding_changes_ascii = 32,      // subject
+    unknown_setting = 33,             // subject: the file; line; value: the line
+    not_an_encoding_for_values = 34,  // subject: names a file's form (UTF-16LE) only
+
+    // The C API's own.
+    null_argument = 40,
+    buffer_too_small = 41,  // limit: the size needed
+    invalid_argument = 42,
+
+    // Reading input.
+    line_too_long = 50,  // limit
+    variable_not_set = 51,
+    no_terminal = 52,
+    nothing_entered = 53,
+    passwords_differ = 54,
+    echo_stays_on = 55,
+    half_utf16_unit = 56,
+    not_open_for_reading = 57,
+
+    // Files of accounts.
+    broken_quoting = 70,
+    unclosed_quote = 71,
+    field_too_long = 72,  // limit
+    lone_cr = 73,
+    ambiguous_separator = 74,
+    too_many_fields = 75,       // limit
+    file_not_utf8 = 76,         // row, line, column, byte, position, count
+    file_not_in_encoding = 77,  // as file_not_utf8, and encoding
+    file_not_utf16 = 78,        // row, line, column, count
+    file_ends_in_half_utf16 = 79,
+    file_is_utf32 = 80,
+    missing_columns = 81,    // count, name: the names missing, value: the header's names
+    duplicate_column = 82,   // name
+    wrong_field_count = 83,  // count: the row's, limit: the header's
+    empty_input = 84,
+    header_repeated = 85,  // row
+    byte_order_mark_inside = 86,
+    unwritable_character = 87,  // character, position, encoding
+    delimiter_disagrees = 88,   // name: --delimiter's, value: the sep= line's
+    cell_not_decrypted = 89,    // count: the cells, limit: of how many
+    row_too_long = 90,          // limit
+
+    // Output.
+    is_a_folder = 100,
+    no_such_folder = 101,
+    permission_denied = 102,
+    not_open_for_writing = 103,
+    in_use = 104,
+    append_only = 105,
+    immutable = 106,
+    no_spool_there = 107,       // subject: the folder; system
+    no_file_beside = 108,       // system
+    not_put_in_place = 109,     // system
+    not_written = 110,          // system
+    nothing_written = 111,      // subject: the destination
+    attributes_not_kept = 112,  // system
+    locked = 113,
+    dangling_link = 114,
+
+    // The system's own reason, in its words.
+    system_error = 120,  // system
+
+    // The command line.
+    unknown_option = 130,       // value; name: the command, or empty
+    unknown_command = 131,      // value
+    unexpected_argument = 132,  // value; name: the command
+    no_command = 133,
+    option_repeated = 134,     // value: the option; name: the command
+    empty_option_value = 135,  // value: what is empty ("file name")
+    not_a_descriptor = 136,    // value
+    not_a_separator = 137,     // value
+    needs_a_value = 138,       // value: the option
+
+    // Said once, not failures.
+    password_cut_short = 150,  // limit
+    shown_escaped = 151,
+    choose_an_encoding = 152,  // value: the settings file
+    more_rows_refused = 153,   // count
+    header_spaces = 154,       // value: a name in the header
+    header_case = 155,         // value: a name in the header; name: the one meant
+    header_bars = 156,
+    header_invisible = 157,  // value
+    maybe_code_page = 158,
+    maybe_wrong_password = 159,
+    maybe_backslash_escapes = 160,  // name: the column
+    waiting_for_reader = 161,       // subject: the FIFO
+    waiting_for_lock = 162,         // subject: the file
+
+    // The dialog's own.
+    no_password_typed = 170,
+    nothing_encrypted = 171,  // value: the refusals, a line each
+    no_display = 172,
+    display_unreachable = 173,  // value: what the display said
 };
 
-// The one result of the core: a status with the detail that a message about
-// it names: which character or byte and where, or which limit. Compares
-// equal to its bare status.
+// The one result of everything that can fail: a code, and the detail its
+// message needs (each code above says which).
 struct Outcome {
-    ParameterStatus status = ParameterStatus::done;
-    char32_t character = 0;     // unrepresentable_character, no_encoding_chosen: the character
-    std::uint8_t byte = 0;      // not_utf8, not_in_encoding, *_line_break, no_encoding_chosen
-    std::size_t position = 0;   // 1-based: the character's place in the text, or the byte's
-    std::size_t limit = 0;      // value_too_long, text_too_long: the limit passed
-    std::string_view encoding;  // the encoding's name, for the messages that name it
+    Code code = Code::done;
+    std::uint8_t byte = 0;
+    char32_t character = 0;
+    std::size_t position = 0;   // 1-based: a character's place in its text, or a byte's
+    std::size_t limit = 0;      // a limit passed
+    std::size_t count = 0;      // how many; a message may take its plural from it
+    std::string_view encoding;  // an encoding's name, which outlives the outcome
+    std::error_code system;     // the system's reason
+    std::string name, value;    // text the message quotes, already escaped
 
-    Outcome(ParameterStatus s = ParameterStatus::done) noexcept : status(s) {}  // NOLINT
-    static Outcome over_limit(ParameterStatus s, std::size_t limit) noexcept {
-        Outcome outcome(s);
+    // Where: the first words of the message ("accounts.csv: row 3, column
+    // 'login'"); the subject is a file, a source, an option or a field.
+    std::string subject;
+    std::size_t argument = 0, line = 0, row = 0;
+    std::string column;
+
+    Outcome(Code c = Code::done) noexcept : code(c) {}  // NOLINT: a bare code is an outcome
+    bool ok() const noexcept { return code == Code::done; }
+    friend bool operator==(const Outcome& outcome, Code c) noexcept { return outcome.code == c; }
+
+    static Outcome over_limit(Code c, std::size_t limit) noexcept {
+        Outcome outcome(c);
         outcome.limit = limit;
         return outcome;
     }
-    bool ok() const noexcept { return status == ParameterStatus::done; }
-    friend bool operator==(const Outcome& outcome, ParameterStatus s) noexcept {
-        return outcome.status == s;
+    static Outcome at_byte(Code c, std::uint8_t byte, std::size_t position) noexcept {
+        Outcome outcome(c);
+        outcome.byte = byte;
+        outcome.position = position;
+        return outcome;
+    }
+    static Outcome from_system(std::error_code error) {
+        Outcome outcome(Code::system_error);
+        outcome.system = error;
+        return outcome;
+    }
+    // The same, said of `where`.
+    Outcome about(std::string where) const& {
+        Outcome said = *this;
+        said.subject = std::move(where);
+        return said;
+    }
+    Outcome about(std::string where) && {
+        subject = std::move(where);
+        return std::move(*this);
     }
 };
 
-// A short lower-case phrase with its detail, for messages such as "line 3:
-// <phrase>": "character U+E003F at position 2 cannot be represented in
-// WINDOWS-1252", "the value is longer than 3744 bytes".
-std::string describe(const Outcome& outcome);
-
-// For test reports.
+// For test reports: the message.
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome);
 
 }  // namespace sipcrypt

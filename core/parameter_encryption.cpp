@@ -29,12 +29,12 @@ struct ClearBuffer {
 }  // namespace
 
 Outcome check_value(std::string_view value) noexcept {
-    if (value.empty()) return ParameterStatus::empty_value;
+    if (value.empty()) return Code::empty_value;
     if (value.size() > max_value_length) {
-        return Outcome::over_limit(ParameterStatus::value_too_long, max_value_length);
+        return Outcome::over_limit(Code::value_too_long, max_value_length);
     }
-    if (value.find('\0') != std::string_view::npos) return ParameterStatus::value_has_zero_byte;
-    return ParameterStatus::done;
+    if (value.find('\0') != std::string_view::npos) return Code::value_has_zero_byte;
+    return Code::done;
 }
 
 ParameterCipher::ParameterCipher(std::string_view password) {
@@ -44,7 +44,7 @@ ParameterCipher::ParameterCipher(std::string_view password) {
 }
 
 Outcome ParameterCipher::encrypt(std::string_view value, std::string& output) const {
-    if (!has_key()) return ParameterStatus::empty_password;
+    if (!has_key()) return Code::empty_password;
     if (const Outcome status = check_value(value); !status.ok()) return status;
 
     // Holds cipher bytes only: ECB leaves no clear bytes behind.
@@ -53,21 +53,21 @@ Outcome ParameterCipher::encrypt(std::string_view value, std::string& output) co
     output.resize(Base64Encoder::encoded_length(n));
     // The encoder's terminator lands on the string's own terminating zero.
     Base64Encoder::encode(encrypted.data(), output.data(), n);
-    return ParameterStatus::done;
+    return Code::done;
 }
 
 Outcome ParameterCipher::decrypt(std::string_view text, SecretBytes& output) const {
-    if (!has_key()) return ParameterStatus::empty_password;
-    if (text.empty()) return ParameterStatus::empty_value;
+    if (!has_key()) return Code::empty_password;
+    if (text.empty()) return Code::empty_value;
     if (text.size() > max_text_length) {
-        return Outcome::over_limit(ParameterStatus::text_too_long, max_text_length);
+        return Outcome::over_limit(Code::text_too_long, max_text_length);
     }
 
     ClearBuffer clear;
     const auto decoded = Base64Decoder::decode(text, clear.bytes.data());
-    if (!decoded) return ParameterStatus::not_base64;
+    if (!decoded) return Code::not_base64;
     const std::span<std::uint8_t> blocks(clear.bytes.data(), *decoded);
-    if (!ecb_decrypt(cipher_, blocks, blocks)) return ParameterStatus::not_whole_blocks;
+    if (!ecb_decrypt(cipher_, blocks, blocks)) return Code::not_whole_blocks;
 
     // The value ends at its first zero byte; what follows is fill, which is
     // all zeros and shorter than a block. An all-zero text has no value.
@@ -75,20 +75,20 @@ Outcome ParameterCipher::decrypt(std::string_view text, SecretBytes& output) con
     const auto fill = static_cast<std::size_t>(blocks.end() - value_end);
     if (value_end == blocks.begin() || fill >= BlowfishCipher::block_size ||
         std::any_of(value_end, blocks.end(), [](std::uint8_t b) { return b != 0; })) {
-        return ParameterStatus::bad_fill;
+        return Code::bad_fill;
     }
     output.assign(blocks.begin(), value_end);
-    return ParameterStatus::done;
+    return Code::done;
 }
 
 Outcome encrypt_parameter(std::string_view value, std::string& output, std::string_view password) {
-    if (password.empty()) return ParameterStatus::empty_password;
+    if (password.empty()) return Code::empty_password;
     const ParameterCipher cipher(password);
     return cipher.encrypt(value, output);
 }
 
 Outcome decrypt_parameter(std::string_view text, SecretBytes& output, std::string_view password) {
-    if (password.empty()) return ParameterStatus::empty_password;
+    if (password.empty()) return Code::empty_password;
     const ParameterCipher cipher(password);
     return cipher.decrypt(text, output);
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "converter.h"
+#include "system.h"
 
 namespace sipcrypt {
 

@@ -6,20 +6,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "converter.h"
-#include "utf16.h"
+#include "system.h"
+#include "windows_text.h"
 
 namespace sipcrypt {
-
-namespace {
-
-std::wstring wide(const std::string& utf8) {
-    std::u16string text;
-    utf8_to_utf16(utf8, text);
-    return {text.begin(), text.end()};
-}
-
-}  // namespace
 
 std::unique_ptr<Converter> open_system_converter(std::string_view) {
     return nullptr;
@@ -32,7 +22,7 @@ std::uint16_t ansi_code_page() {
 // The narrow environment holds the ANSI code page; the wide one, the text.
 bool environment_text(const std::string& name, std::string& value) {
     const wchar_t* found = _wgetenv(wide(name).c_str());
-    if (found != nullptr) utf16_to_utf8_as_is(reinterpret_cast<const char16_t*>(found), value);
+    if (found != nullptr) value = narrow(found);
     return found != nullptr;
 }
 

@@ -11,21 +11,6 @@
 
 namespace sipcrypt {
 
-// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
-// code points past U+10FFFF).
-bool is_valid_utf8(std::string_view text) noexcept;
-
-// The offset of the first byte that breaks UTF-8 in `text`, or npos.
-std::size_t first_invalid_utf8(std::string_view text) noexcept;
-
-// Why an encoding cannot be used.
-enum class EncodingRefusal {
-    unknown,     // the platform does not know the name
-    zero_bytes,  // plain ASCII text would hold zero bytes (UTF-16, UTF-32, ...)
-    not_ascii,   // plain ASCII text would not stay as it is (UTF-7, EBCDIC, ...)
-};
-std::string describe(EncodingRefusal refusal);
-
 // The encoding in which text becomes the bytes that are encrypted. A name
 // means what it means on Windows: Windows' code pages come from tables of
 // their own, the same on every platform; UTF-8 needs only checking; other
@@ -36,10 +21,11 @@ std::string describe(EncodingRefusal refusal);
 // replaced or dropped.
 class TextEncoding {
   public:
-    // Null when the encoding cannot be used, with `why` (if given) set. An
-    // empty name is none chosen: ASCII, with refusals that say how to choose.
-    static std::unique_ptr<TextEncoding> open(std::string_view name,
-                                              EncodingRefusal* why = nullptr);
+    // Done, with `encoding` set; or unknown_encoding,
+    // encoding_puts_zero_bytes (UTF-16, UTF-32: plain text would hold zero
+    // bytes) or encoding_changes_ascii (UTF-7, EBCDIC). An empty name is none
+    // chosen: ASCII, with refusals that say no encoding is chosen.
+    static Outcome open(std::string_view name, std::unique_ptr<TextEncoding>& encoding);
     ~TextEncoding();
     TextEncoding(const TextEncoding&) = delete;
     TextEncoding& operator=(const TextEncoding&) = delete;
@@ -47,18 +33,18 @@ class TextEncoding {
     const std::string& name() const noexcept { return name_; }
 
     // UTF-8 text to bytes in this encoding: done, not_utf8, broken_text,
-    // unrepresentable_character or no_encoding_chosen, naming the byte or
+    // unrepresentable_character or not_ascii_character, naming the byte or
     // character and its position. `out` is replaced only on done.
     Outcome from_utf8(std::string_view utf8, SecretBytes& out);
 
     // Bytes in this encoding to UTF-8: done, not_in_encoding or
-    // no_encoding_chosen, naming the first byte that fails. `out` is
-    // replaced only on done.
+    // not_ascii_byte, naming the first byte that fails. `out` is replaced
+    // only on done.
     Outcome to_utf8(std::string_view bytes, SecretBytes& out);
 
   private:
     TextEncoding(std::string name, std::unique_ptr<Converter> converter);
-    EncodingRefusal refusal() const;
+    Code refusal() const;
     std::size_t convert(bool to_utf8, std::string_view in);
 
     std::string name_;

@@ -11,11 +11,11 @@ namespace {
 
 // The first byte of `text` that is one of `bytes`, with its 1-based
 // position among the characters.
-Outcome first_of(std::string_view text, std::string_view bytes, ParameterStatus status) {
+Outcome first_of(std::string_view text, std::string_view bytes, Code status) {
     // Most texts hold none: memchr finds that fastest.
     if (std::none_of(bytes.begin(), bytes.end(),
                      [&](char b) { return std::memchr(text.data(), b, text.size()) != nullptr; })) {
-        return ParameterStatus::done;
+        return Code::done;
     }
     std::size_t characters = 0;
     for (const char c : text) {
@@ -28,19 +28,19 @@ Outcome first_of(std::string_view text, std::string_view bytes, ParameterStatus 
             return outcome;
         }
     }
-    return ParameterStatus::done;
+    return Code::done;
 }
 
 }  // namespace
 
 Outcome check_value_text(std::string_view utf8) noexcept {
-    return first_of(utf8, "\r\n", ParameterStatus::value_has_line_break);
+    return first_of(utf8, "\r\n", Code::value_has_line_break);
 }
 
 Outcome check_password_text(std::string_view utf8) noexcept {
-    if (utf8.empty()) return ParameterStatus::empty_password;
-    if (utf8.find('\0') != std::string_view::npos) return ParameterStatus::password_has_zero_byte;
-    return first_of(utf8, "\r\n", ParameterStatus::password_has_line_break);
+    if (utf8.empty()) return Code::empty_password;
+    if (utf8.find('\0') != std::string_view::npos) return Code::password_has_zero_byte;
+    return first_of(utf8, "\r\n", Code::password_has_line_break);
 }
 
 }  // namespace sipcrypt

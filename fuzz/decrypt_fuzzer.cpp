@@ -9,13 +9,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [password, text] = sipcrypt::fuzz::split(data, size);
     sipcrypt::SecretBytes value(2, 'x');
     const auto status = sipcrypt::decrypt_parameter(text, value, password);
-    if (status != sipcrypt::ParameterStatus::done) {
+    if (status != sipcrypt::Code::done) {
         FUZZ_CHECK(value.size() == 2);  // left untouched
         return 0;
     }
     std::string again;
     FUZZ_CHECK(sipcrypt::encrypt_parameter({value.data(), value.size()}, again, password) ==
-               sipcrypt::ParameterStatus::done);
+               sipcrypt::Code::done);
     FUZZ_CHECK(again == text);
     return 0;
 }

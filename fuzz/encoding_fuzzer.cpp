@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/text_encoding.h"
+#include "core/unicode.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -19,15 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::array<std::unique_ptr<sipcrypt::TextEncoding>, names.size()> encodings;
     if (size == 0) return 0;
     const std::size_t which = data[0] % names.size();
-    if (!encodings[which]) encodings[which] = sipcrypt::TextEncoding::open(names[which]);
+    if (!encodings[which]) (void)sipcrypt::TextEncoding::open(names[which], encodings[which]);
     auto& encoding = *encodings[which];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    using sipcrypt::ParameterStatus;
+    using sipcrypt::Code;
     sipcrypt::SecretBytes bytes, back;
     const auto to_bytes = encoding.from_utf8(text, bytes);
-    FUZZ_CHECK((to_bytes == ParameterStatus::not_utf8 ||
-                to_bytes == ParameterStatus::broken_text) == !sipcrypt::is_valid_utf8(text));
+    FUZZ_CHECK((to_bytes == Code::not_utf8 || to_bytes == Code::broken_text) ==
+               !sipcrypt::is_valid_utf8(text));
     if (to_bytes.ok()) {
         FUZZ_CHECK(encoding.to_utf8({bytes.data(), bytes.size()}, back).ok());
         FUZZ_CHECK(std::string_view(back.data(), back.size()) == text);

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto status = sipcrypt::encrypt_parameter(value, text, password);
     const sipcrypt::ParameterCipher cipher(password);
     std::string keyed_once_text;
-    FUZZ_CHECK(cipher.encrypt(value, keyed_once_text) == status.status);
-    if (status != sipcrypt::ParameterStatus::done) {
+    FUZZ_CHECK(cipher.encrypt(value, keyed_once_text) == status.code);
+    if (status != sipcrypt::Code::done) {
         FUZZ_CHECK(text == "untouched");
         return 0;
     }
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(text.size() ==
                sipcrypt::Base64Encoder::encoded_length(sipcrypt::padded_length(value.size())));
     sipcrypt::SecretBytes back;
-    FUZZ_CHECK(cipher.decrypt(text, back) == sipcrypt::ParameterStatus::done);
+    FUZZ_CHECK(cipher.decrypt(text, back) == sipcrypt::Code::done);
     FUZZ_CHECK(std::string_view(back.data(), back.size()) == value);
     return 0;
 }

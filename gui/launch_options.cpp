@@ -1,14 +1,16 @@
 #include "launch_options.h"
 
 #include "core/encoding_choice.h"
+#include "core/escape.h"
 
 namespace sipcrypt::gui {
 
 LaunchOptions read_launch_options(const std::vector<std::string>& arguments) {
     LaunchOptions options;
-    const auto refuse = [&](std::string why) {
+    const auto refuse = [&](Code code, const std::string& value) {
         options.action = LaunchOptions::Action::usage_error;
-        options.error = std::move(why);
+        options.error = code;
+        options.error.value = escaped(value);
         return options;
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -21,16 +23,16 @@ LaunchOptions read_launch_options(const std::vector<std::string>& arguments) {
             }
         } else if (argument == "--encoding") {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                return refuse("--encoding needs a value");
+                return refuse(Code::needs_a_value, "--encoding");
             }
             options.encoding = arguments[++i];
         } else if (argument.rfind("--encoding=", 0) == 0) {
             options.encoding = argument.substr(11);
-            if (options.encoding.empty()) return refuse("--encoding needs a value");
+            if (options.encoding.empty()) return refuse(Code::needs_a_value, "--encoding");
         } else if (argument.size() > 1 && argument[0] == '-') {
-            return refuse("unknown option '" + argument + "'");
+            return refuse(Code::unknown_option, argument);
         } else {
-            return refuse("unexpected argument '" + argument + "'");
+            return refuse(Code::unexpected_argument, argument);
         }
     }
     return options;

@@ -4,8 +4,9 @@
 
 #include "cipher/secret_memory.h"
 #include "core/limits.h"
-#include "core/outcome.h"
-#include "core/utf16.h"
+#include "core/messages.h"
+#include "core/system.h"
+#include "core/unicode.h"
 #include "fields.h"
 
 namespace sipcrypt::gui {
@@ -16,15 +17,10 @@ std::size_t index_of(Field field) {
     return static_cast<std::size_t>(field);
 }
 
-// A field's text as UTF-8, or why it cannot be.
-Outcome utf8_of(const std::u16string& text, std::string& utf8) {
-    // Only half of a surrogate pair makes a box's text fail to be UTF-8.
-    return utf16_to_utf8(text, utf8) ? Outcome(ParameterStatus::done)
-                                     : Outcome(ParameterStatus::broken_text);
-}
-
-std::string refusal(Field field, const Outcome& status) {
-    return std::string(field_name(field)) + ": " + describe(status);
+// A field's text as UTF-8: half of a surrogate pair stays broken, for the
+// checks to refuse with its place.
+void utf8_of(const std::u16string& text, std::string& utf8) {
+    utf16_to_utf8_as_is(text, utf8);
 }
 
 // Clears its strings' buffers when it goes: they hold clear values.
@@ -59,18 +55,18 @@ void SettingsForm::set_text(Field field, std::u16string_view text) {
 
 SettingsForm::Notice SettingsForm::press() {
     const std::u16string& password = text(Field::encryption_password);
-    if (password.empty()) {
-        return {"Type an encryption password first.\n\nNothing was encrypted.",
-                Field::encryption_password};
-    }
+    if (password.empty()) return {message(Code::no_password_typed), Field::encryption_password};
     ClearTexts clear;
-    std::string refusals;
-    const auto refuse = [&](Field field, const Outcome& status) {
-        if (!refusals.empty()) refusals += '\n';
-        refusals += refusal(field, status);
+    Outcome refused(Code::nothing_encrypted);
+    bool unchosen = false;
+    const auto refuse = [&](Field field, Outcome status) {
+        unchosen = unchosen || status == Code::not_ascii_character;
+        status.subject = field_name(field);
+        if (!refused.value.empty()) refused.value += '\n';
+        refused.value += message(status, Audience::dialog);
     };
-    Outcome keyed = utf8_of(password, clear.password);
-    if (keyed.ok()) keyed = codec_.set_password(clear.password);
+    utf8_of(password, clear.password);
+    const Outcome keyed = codec_.set_password(clear.password);
     if (!keyed.ok()) refuse(Field::encryption_password, keyed);
 
     // Every text is made before any box changes, so that a refusal anywhere
@@ -78,16 +74,22 @@ SettingsForm::Notice SettingsForm::press() {
     std::array<std::string, parameters.size()> made;
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         if (text(parameters[i]).empty()) continue;
-        Outcome status = utf8_of(text(parameters[i]), clear.values[i]);
+        utf8_of(text(parameters[i]), clear.values[i]);
         // Without a key, each value is still checked, so that one notice
         // names every refused field.
-        if (status.ok()) {
-            status = keyed.ok() ? codec_.encrypt(clear.values[i], made[i])
-                                : codec_.check(clear.values[i]);
-        }
+        const Outcome status =
+            keyed.ok() ? codec_.encrypt(clear.values[i], made[i]) : codec_.check(clear.values[i]);
         if (!status.ok()) refuse(parameters[i], status);
     }
-    if (!refusals.empty()) return {"Nothing was encrypted:\n\n" + refusals, {}};
+    if (!refused.value.empty()) {
+        std::string said = message(refused, Audience::dialog);
+        if (unchosen) {
+            Outcome hint(Code::choose_an_encoding);
+            hint.value = settings_file_path();
+            said += "\n\n" + message(hint, Audience::dialog);
+        }
+        return {said, {}};
+    }
 
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         if (text(parameters[i]).empty()) continue;
@@ -96,10 +98,8 @@ SettingsForm::Notice SettingsForm::press() {
     if (codec_.password_cut_short() && password != last_long_password_told_) {
         wipe_string(last_long_password_told_);
         last_long_password_told_ = password;
-        const std::string limit = std::to_string(password_key_length);
-        return {"Only the first " + limit +
-                    " bytes of the encryption password count; the rest makes no difference "
-                    "to the encrypted texts.",
+        return {message(Outcome::over_limit(Code::password_cut_short, password_key_length),
+                        Audience::dialog),
                 {}};
     }
     return {};

@@ -8,6 +8,7 @@
 #include "core/codec.h"
 #include "gui/qt/settings_dialog.h"
 #include "gui/settings_form.h"
+#include "tests/codec_for.h"
 
 int main(int argc, char** argv) {
     using sipcrypt::gui::Field;
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication application(argc, argv);
-    auto codec = sipcrypt::Codec::open("UTF-8");
+    auto codec = sipcrypt::codec_for("UTF-8");
     sipcrypt::gui::SettingsForm form(*codec);
     sipcrypt::gui::qt::SettingsDialog dialog(form);
     const std::pair<Field, const char*> inputs[] = {

@@ -9,6 +9,7 @@
 
 #include "core/codec.h"
 #include "core/encoding_choice.h"
+#include "core/messages.h"
 #include "gui/launch_options.h"
 #include "settings_app.h"
 
@@ -31,8 +32,10 @@ void while_starting(QtMsgType type, const QMessageLogContext&, const QString& me
         if (!value.isEmpty())
             detail = QStringLiteral("%1=%2: %3").arg(QLatin1String(name), value, detail);
     }
-    std::fprintf(stderr, "sipcrypt-gui: the display cannot be reached (%s).\n%s",
-                 detail.toLocal8Bit().constData(), sipcrypt::gui::use_the_tool);
+    sipcrypt::Outcome unreachable(sipcrypt::Code::display_unreachable);
+    unreachable.value = detail.toStdString();
+    std::fprintf(stderr, "sipcrypt-gui: %s\n",
+                 sipcrypt::message(unreachable, sipcrypt::Audience::dialog).c_str());
     std::fflush(stderr);
     std::_Exit(1);
 }
@@ -53,7 +56,8 @@ int main(int argc, char** argv) {
         sipcrypt::gui::read_launch_options(std::vector<std::string>(argv + 1, argv + argc));
     switch (options.action) {
         case LaunchOptions::Action::usage_error:
-            std::fprintf(stderr, "sipcrypt-gui: %s\n%s", options.error.c_str(),
+            std::fprintf(stderr, "sipcrypt-gui: %s\n%s",
+                         sipcrypt::message(options.error, sipcrypt::Audience::dialog).c_str(),
                          sipcrypt::gui::launch_usage().c_str());
             return 2;
         case LaunchOptions::Action::help:
@@ -65,19 +69,17 @@ int main(int argc, char** argv) {
         case LaunchOptions::Action::run:
             break;
     }
-    std::string problem;
-    auto encoding = sipcrypt::choose_encoding(options.encoding, problem);
-    if (!encoding) {
-        std::fprintf(stderr, "sipcrypt-gui: %s\n", problem.c_str());
+    std::unique_ptr<sipcrypt::TextEncoding> encoding;
+    if (const auto chosen = sipcrypt::choose_encoding(options.encoding, encoding); !chosen.ok()) {
+        std::fprintf(stderr, "sipcrypt-gui: %s\n",
+                     sipcrypt::message(chosen, sipcrypt::Audience::dialog).c_str());
         return 2;
     }
     sipcrypt::Codec codec(std::move(encoding));
     if (!has_display()) {
-        std::fputs(
-            "sipcrypt-gui: there is no display to show the dialog on (neither DISPLAY nor\n"
-            "WAYLAND_DISPLAY is set).\n",
-            stderr);
-        std::fputs(sipcrypt::gui::use_the_tool, stderr);
+        std::fprintf(
+            stderr, "sipcrypt-gui: %s\n",
+            sipcrypt::message(sipcrypt::Code::no_display, sipcrypt::Audience::dialog).c_str());
         return 1;
     }
     qInstallMessageHandler(while_starting);

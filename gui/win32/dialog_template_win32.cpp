@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/utf16.h"
+#include "core/windows_text.h"
 
 namespace sipcrypt::gui::win32 {
 
@@ -26,9 +26,7 @@ class TemplateWriter {
     void signed_word(int value) { word(static_cast<WORD>(static_cast<short>(value))); }
     // A zero-terminated UTF-16 string.
     void text(std::string_view utf8) {
-        std::u16string wide;
-        utf8_to_utf16(utf8, wide);
-        for (const char16_t unit : wide) word(static_cast<WORD>(unit));
+        for (const wchar_t unit : wide(utf8)) word(static_cast<WORD>(unit));
         word(0);
     }
     // Each item starts on a DWORD boundary.

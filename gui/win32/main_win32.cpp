@@ -12,18 +12,13 @@
 
 #include "core/codec.h"
 #include "core/encoding_choice.h"
-#include "core/utf16.h"
+#include "core/messages.h"
+#include "core/windows_text.h"
 #include "gui/launch_options.h"
 #include "gui/settings_form.h"
 #include "settings_dialog_win32.h"
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-    std::u16string text;
-    sipcrypt::utf8_to_utf16(utf8, text);
-    return {text.begin(), text.end()};
-}
 
 // On standard output (standard error for a usage error) when that goes to a
 // file or a pipe, as when a script asks; else in a message box.
@@ -37,7 +32,7 @@ int tell(const std::string& text, UINT icon, int status) {
         WriteFile(to, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
         return status;
     }
-    MessageBoxW(nullptr, wide(text).c_str(), L"sipcrypt-gui", MB_OK | icon);
+    MessageBoxW(nullptr, sipcrypt::wide(text).c_str(), L"sipcrypt-gui", MB_OK | icon);
     return status;
 }
 
@@ -46,9 +41,7 @@ std::vector<std::string> arguments() {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> utf8;
     for (int i = 1; i < count; ++i) {
-        std::string argument;
-        sipcrypt::utf16_to_utf8(reinterpret_cast<const char16_t*>(argv[i]), argument);
-        utf8.push_back(argument);
+        utf8.push_back(sipcrypt::narrow(argv[i]));
     }
     LocalFree(argv);
     return utf8;
@@ -61,7 +54,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const LaunchOptions options = sipcrypt::gui::read_launch_options(arguments());
     switch (options.action) {
         case LaunchOptions::Action::usage_error:
-            return tell(options.error + "\n\n" + sipcrypt::gui::launch_usage(), MB_ICONERROR, 2);
+            return tell(sipcrypt::message(options.error, sipcrypt::Audience::dialog) + "\n\n" +
+                            sipcrypt::gui::launch_usage(),
+                        MB_ICONERROR, 2);
         case LaunchOptions::Action::help:
             return tell(sipcrypt::gui::launch_usage(), MB_ICONINFORMATION, 0);
         case LaunchOptions::Action::version:
@@ -69,9 +64,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         case LaunchOptions::Action::run:
             break;
     }
-    std::string problem;
-    auto encoding = sipcrypt::choose_encoding(options.encoding, problem);
-    if (!encoding) return tell(problem, MB_ICONERROR, 2);
+    std::unique_ptr<sipcrypt::TextEncoding> encoding;
+    if (const auto chosen = sipcrypt::choose_encoding(options.encoding, encoding); !chosen.ok()) {
+        return tell(sipcrypt::message(chosen, sipcrypt::Audience::dialog), MB_ICONERROR, 2);
+    }
     sipcrypt::Codec codec(std::move(encoding));
 
     // Themed controls, as the manifest asks for.

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "cipher/secret_memory.h"
-#include "core/utf16.h"
+#include "core/windows_text.h"
 #include "dialog_template_win32.h"
 #include "gui/dialog_template.h"
 #include "gui/fields.h"
@@ -21,12 +21,6 @@ std::u16string text_of(HWND box) {
     const int got = GetWindowTextW(box, reinterpret_cast<wchar_t*>(text.data()), length + 1);
     text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
     return text;
-}
-
-std::wstring wide(const std::string& utf8) {
-    std::u16string text;
-    utf8_to_utf16(utf8, text);
-    return {text.begin(), text.end()};
 }
 
 HICON icon_of_size(HINSTANCE instance, int metric_x, int metric_y) {

@@ -55,7 +55,7 @@ TEST(SecretMemory, EveryBlockIsWipedBeforeItIsFreed) {
         const WatchReleases watch;
         const ParameterCipher cipher("password");
         SecretBytes value;
-        ASSERT_EQ(cipher.decrypt("FL/3uVtBnz4=", value), ParameterStatus::done);
+        ASSERT_EQ(cipher.decrypt("FL/3uVtBnz4=", value), Code::done);
         EXPECT_EQ(std::string(value.begin(), value.end()), "12345678");
     }
     EXPECT_GE(released.blocks, 2u);  // the value and the tables at least
@@ -127,13 +127,13 @@ TEST(SecretMemory, NoClearBytesAreLeftOnTheStack) {
     std::string text;
     {
         const ParameterCipher cipher("stack probe");
-        ASSERT_EQ(cipher.encrypt(value, text), ParameterStatus::done);
+        ASSERT_EQ(cipher.encrypt(value, text), Code::done);
     }
     EXPECT_FALSE(stack_still_holds(blocks));
     {
         const ParameterCipher cipher("stack probe");
         SecretBytes back;
-        ASSERT_EQ(cipher.decrypt(text, back), ParameterStatus::done);
+        ASSERT_EQ(cipher.decrypt(text, back), Code::done);
         ASSERT_EQ(std::string(back.begin(), back.end()), value);
     }
     EXPECT_FALSE(stack_still_holds(blocks));

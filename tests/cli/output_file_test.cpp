@@ -20,43 +20,14 @@
 namespace sipcrypt::testing {
 namespace {
 
-const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
-const std::string header = "login,password,proxy,outbound_proxy\n";
-const std::string csv = header + "alice,b,c,d\n";
-const std::string encrypted_csv = header + "QPJLUKCpC3c=,9/7rnzksAxg=,Gxos3GrD4a8=,6FE5TAxsEao=\n";
+const std::string csv = header + "\nalice,b,c,d\n";
+const std::string encrypted_csv =
+    header + "\nQPJLUKCpC3c=,9/7rnzksAxg=,Gxos3GrD4a8=,6FE5TAxsEao=\n";
 
-// A folder of its own for each test, open to every user.
-class Folder {
-  public:
-    Folder() {
-        char pattern[] = "/tmp/sipcrypt-out-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-        ::chmod(path_.c_str(), 0777);
-    }
-    ~Folder() { std::filesystem::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> names() const {
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            found.push_back(entry.path().filename());
-        }
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-    void write(const std::string& name, const std::string& contents, mode_t mode = 0644) const {
-        std::ofstream(*this / name, std::ios::binary) << contents;
-        ::chmod((*this / name).c_str(), mode);
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream file(*this / name, std::ios::binary);
-        std::stringstream contents;
-        contents << file.rdbuf();
-        return contents.str();
-    }
-
-  private:
-    std::string path_;
-};
+void write(const Folder& folder, const std::string& name, const std::string& text, mode_t mode) {
+    folder.write(name, text);
+    ::chmod((folder / name).c_str(), mode);
+}
 
 struct stat info_of(const std::string& path) {
     struct stat info {};
@@ -73,7 +44,7 @@ TEST(OutputFile, WritesThroughLinksAndIntoWhatIsNotAPlainFile) {
     Folder folder;
     // A symbolic link stays one; the file it names gets the output, also
     // when that file does not exist yet.
-    folder.write("target", "old\n");
+    write(folder, "target", "old\n", 0644);
     ::symlink("target", (folder / "link").c_str());
     ::symlink("new", (folder / "dangling").c_str());
     for (const char* link : {"link", "dangling"}) {
@@ -86,7 +57,7 @@ TEST(OutputFile, WritesThroughLinksAndIntoWhatIsNotAPlainFile) {
 
     // Two names of one file both show the output, and nothing of the old,
     // longer contents.
-    folder.write("first", std::string(500, 'o') + "\n");
+    write(folder, "first", std::string(500, 'o') + "\n", 0644);
     ::link((folder / "first").c_str(), (folder / "second").c_str());
     EXPECT_EQ(accounts_to(folder / "second").exit_status, 0);
     EXPECT_EQ(folder.read("first"), encrypted_csv);
@@ -179,7 +150,7 @@ TEST(OutputFile, DescriptorsAreWrittenAsTheyAreOpenAndFilesAreReplacedSynced) {
 
 TEST(OutputFile, AReplacedFileKeepsItsModeAndOwner) {
     Folder folder;
-    folder.write("shared.csv", "old\n", 0640);
+    write(folder, "shared.csv", "old\n", 0640);
     EXPECT_EQ(accounts_to(folder / "shared.csv").exit_status, 0);
     EXPECT_EQ(folder.read("shared.csv"), encrypted_csv);
     EXPECT_EQ(info_of(folder / "shared.csv").st_mode & 07777, 0640u);
@@ -213,7 +184,7 @@ TEST(OutputFile, AnotherUsersTargetIsRefusedOrWrittenInPlaceAsItsFolderAllows) {
     };
     for (const auto& row : rows) {
         Folder folder;
-        folder.write("target.csv", "old\n", row.file_mode);
+        write(folder, "target.csv", "old\n", row.file_mode);
         ::chmod((folder / ".").c_str(), row.folder_mode);
         const std::vector<std::string> command = {
             "--reuid=65534",      "--regid=65534",  "--clear-groups", SIPCRYPT_BINARY,
@@ -236,10 +207,10 @@ TEST(OutputFile, AnotherUsersTargetIsRefusedOrWrittenInPlaceAsItsFolderAllows) {
 TEST(OutputFile, FailuresLeaveTheTargetAsItWasAndNothingBeside) {
     Folder folder;
     folder.write("out.csv", "old\n");
-    std::string big = header;
+    std::string big = header + "\n";
     for (int i = 0; i < 2000; ++i) big += "alice" + std::to_string(i) + ",b,c,d\n";
 
-    EXPECT_EQ(accounts_to(folder / "out.csv", header + "alice,b,c\n").exit_status, 1);
+    EXPECT_EQ(accounts_to(folder / "out.csv", header + "\nalice,b,c\n").exit_status, 1);
     EXPECT_EQ(folder.read("out.csv"), "old\n");
 
     // A file-size limit: writes fail part way, with SIGXFSZ ignored.

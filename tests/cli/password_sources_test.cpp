@@ -10,32 +10,33 @@
 namespace sipcrypt::testing {
 namespace {
 
-const std::string alice = "sip:alice@example.com";
-const std::string alice_text = "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ";
+const std::string value = "sip:alice@example.com";
+const std::string& value_text = sip_alice;
 
 TEST(PasswordSources, FileEnvironmentAndDescriptorAgree) {
-    const TempFile file("secret\n");
-    const auto from_file = sipcrypt({"encrypt", "--password-file", file.path(), alice});
+    const Folder folder;
+    const auto from_file =
+        sipcrypt({"encrypt", "--password-file", folder.write("pw", "secret\n"), value});
     const auto from_env =
-        sipcrypt({"encrypt", "--password-env", "K", alice}, {}, {{"K", "secret"}});
+        sipcrypt({"encrypt", "--password-env", "K", value}, {}, {{"K", "secret"}});
     const auto from_fd =
-        sipcrypt({"encrypt", "--password-fd", "3", alice}, {}, {}, {{3, "secret\r\n"}});
+        sipcrypt({"encrypt", "--password-fd", "3", value}, {}, {}, {{3, "secret\r\n"}});
     for (const auto* r : {&from_file, &from_env, &from_fd}) {
         EXPECT_EQ(r->exit_status, 0) << r->err;
-        EXPECT_EQ(r->out, alice_text + "\n");
+        EXPECT_EQ(r->out, value_text + "\n");
     }
     // The password and the values can share standard input: only the first
     // line is the password.
     const auto shared =
-        sipcrypt({"decrypt", "--password-fd", "0"}, "secret\n" + alice_text + "\n" + alice_text);
+        sipcrypt({"decrypt", "--password-fd", "0"}, "secret\n" + value_text + "\n" + value_text);
     EXPECT_EQ(shared.exit_status, 0) << shared.err;
-    EXPECT_EQ(shared.out, alice + "\n" + alice + "\n");
+    EXPECT_EQ(shared.out, value + "\n" + value + "\n");
 
-    const auto closed = sipcrypt({"encrypt", "--password-fd", "7", alice});
+    const auto closed = sipcrypt({"encrypt", "--password-fd", "7", value});
     EXPECT_EQ(closed.exit_status, 1);
     EXPECT_NE(closed.err.find("--password-fd 7: not open for reading"), std::string::npos)
         << closed.err;
-    const auto negative = sipcrypt({"encrypt", "--password-fd", "-1", alice});
+    const auto negative = sipcrypt({"encrypt", "--password-fd", "-1", value});
     EXPECT_EQ(negative.exit_status, 2);
 }
 
@@ -44,6 +45,7 @@ bool echoes(const termios& settings) {
 }
 
 TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
+    const Folder folder;
     struct Case {
         std::vector<std::string> arguments;
         std::vector<std::string> answers;
@@ -51,14 +53,27 @@ TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
         std::string shown;
     };
     const Case cases[] = {
-        {{"encrypt", alice}, {"secret", "secret"}, 0, alice_text},
-        {{"encrypt", alice}, {"secret", "secrte"}, 1, "the two passwords differ"},
+        {{"encrypt", value}, {"secret", "secret"}, 0, value_text},
+        {{"encrypt", value}, {"secret", "secrte"}, 1, "the two passwords differ"},
         // Decrypting asks once; accounts, which encrypts, twice.
-        {{"decrypt", alice_text}, {"secret"}, 0, alice},
-        {{"accounts", "-i", "/dev/null"}, {"secret", "secrte"}, 1, "the two passwords differ"},
+        {{"decrypt", value_text}, {"secret"}, 0, value},
+        {{"accounts", "-i", folder.write("in.csv", header + "\n")},
+         {"secret", "secrte"},
+         1,
+         "the two passwords differ"},
         // An output that cannot be written is refused before anything is asked.
         {{"accounts", "-o", "/nonexistent/out.csv"}, {}, 1, "no such folder"},
         {{"accounts", "-o", "/"}, {}, 1, "is a folder"},
+        // So is a file that cannot be read as one of accounts; --decrypt asks once.
+        {{"accounts", "--delimiter", ",", "-i", folder.write("sep.csv", "sep=;\n" + header + "\n")},
+         {},
+         1,
+         "--delimiter says ,, but the file's first line says sep=;"},
+        {{"accounts", "--decrypt", "-i",
+          folder.write("texts.csv", header + "\n" + value_text + ",,,\n")},
+         {"secret"},
+         0,
+         header + "\r\n" + value + ",,,"},
     };
     for (const auto& c : cases) {
         TerminalSession terminal(c.arguments);
@@ -84,7 +99,7 @@ TEST(PasswordSources, TheTerminalIsAskedWithoutEchoAndLeftAsItWas) {
 // Ctrl-Z at the prompt gives the terminal its echo back and stops the tool;
 // fg turns echo off again and asks again, so the password never shows.
 TEST(PasswordSources, StoppedAndResumedAtThePromptTheTerminalStillDoesNotEcho) {
-    TerminalSession terminal({"encrypt", alice});
+    TerminalSession terminal({"encrypt", value});
     ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
     terminal.type("\x1A");  // Ctrl-Z
     ASSERT_EQ(terminal.next_event(), "stopped");
@@ -98,14 +113,14 @@ TEST(PasswordSources, StoppedAndResumedAtThePromptTheTerminalStillDoesNotEcho) {
     terminal.type("secret\n");
     EXPECT_EQ(terminal.next_event(), "exited 0");
     const std::string& screen = terminal.finish();
-    EXPECT_NE(screen.find(alice_text), std::string::npos) << screen;
+    EXPECT_NE(screen.find(value_text), std::string::npos) << screen;
     EXPECT_EQ(screen.find("secret"), std::string::npos) << "echoed: " << screen;
     EXPECT_TRUE(echoes(terminal.settings()));
 }
 
 TEST(PasswordSources, ASignalAtThePromptEndsTheToolAndEchoComesBack) {
     for (const char* key : {"\x03", "\x1C"}) {  // Ctrl-C, Ctrl-backslash
-        TerminalSession terminal({"encrypt", alice});
+        TerminalSession terminal({"encrypt", value});
         ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
         terminal.type("sec");
         terminal.type(key);
@@ -124,14 +139,14 @@ TEST(PasswordSources, ATerminalGivenAsAFileOrDescriptorIsAskedWithoutEcho) {
           std::vector<std::string>{"--password-fd", "0"}}) {
         std::vector<std::string> arguments = {"decrypt"};
         arguments.insert(arguments.end(), source.begin(), source.end());
-        arguments.push_back(alice_text);
+        arguments.push_back(value_text);
         TerminalSession terminal(arguments);
         ASSERT_TRUE(terminal.wait_for("Password: ")) << terminal.screen();
         EXPECT_FALSE(echoes(terminal.settings()));
         terminal.type("secret\n");
         EXPECT_EQ(terminal.next_event(), "exited 0");
         const std::string& screen = terminal.finish();
-        EXPECT_NE(screen.find(alice), std::string::npos) << screen;
+        EXPECT_NE(screen.find(value), std::string::npos) << screen;
         EXPECT_EQ(screen.find("secret"), std::string::npos) << "echoed: " << screen;
     }
 }

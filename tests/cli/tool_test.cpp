@@ -13,59 +13,71 @@
 #include <string>
 #include <vector>
 
-#include "process_runner.h"
+#include "cli_test_support.h"
 
 namespace sipcrypt::testing {
 namespace {
 
-#ifdef _WIN32
-constexpr bool on_windows = true;
-#else
-constexpr bool on_windows = false;
-#endif
-
-const std::map<std::string, std::string> secret_env = {{"SIP_KEY", "secret"}};
-
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 const std::string juergen = "J\xC3\xBCrgen";
 const std::string juergen_1252 = "aOGybgf/mSs=", juergen_utf8 = "uZdMPPr5xDw=";
-const std::string alice = "sip:alice@example.com", alice_text = "0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ";
 
 ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {}) {
     return run_process(SIPCRYPT_BINARY, arguments, input, secret_env);
 }
 
 TEST(Tool, ArgumentsAndLinesGiveTheGoldenTexts) {
-    auto r = tool(
-        {"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", juergen, alice});
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, juergen_1252 + "\n" + alice_text + "\n");
-
-    r = tool({"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-8"},
-             alice + "\r\n" + juergen + "\r\n\r\n");
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, alice_text + "\n" + juergen_utf8 + "\n\n");
-
-    r = tool({"decrypt", "--password-env", "SIP_KEY", "--encoding", "CP1252", juergen_1252});
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, juergen + "\n");
-
-    // A password that is not ASCII, from the environment, in both encodings.
-    const std::map<std::string, std::string> env = {{"PW", "p\xC3\xA4ssw\xC3\xB6rd"}};
-    const std::string value = "proxy.example.net:5060";
-    for (const auto& [encoding, text] :
-         {std::pair<std::string, std::string>{"UTF-8", "2XhUY0oK6VHgOQvLDYKBExfYdItYcQE6"},
-          std::pair<std::string, std::string>{"WINDOWS-1252",
-                                              "4q5+6v/qpNquJI6cFw9T5sp2ObtsHG7N"}}) {
-        r = run_process(SIPCRYPT_BINARY,
-                        {"encrypt", "--password-env", "PW", "--encoding", encoding, value}, {},
-                        env);
-        EXPECT_EQ(r.exit_status, 0) << r.err;
-        EXPECT_EQ(r.out, text + "\n") << encoding;
-    }
+    const std::map<std::string, std::string> umlaut = {{"PW", "p\xC3\xA4ssw\xC3\xB6rd"}};
+    const Case cases[] = {
+        {"arguments in WINDOWS-1252",
+         {"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", juergen,
+          "sip:alice@example.com"},
+         "",
+         0,
+         juergen_1252 + "\n" + sip_alice + "\n",
+         ""},
+        {"lines in UTF-8, CRLF kept",
+         {"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-8"},
+         "sip:alice@example.com\r\n" + juergen + "\r\n\r\n",
+         0,
+         sip_alice + "\r\n" + juergen_utf8 + "\r\n\r\n",
+         ""},
+        {"back from CP1252",
+         {"decrypt", "--password-env", "SIP_KEY", "--encoding", "CP1252", juergen_1252},
+         "",
+         0,
+         juergen + "\n",
+         ""},
+        // A password that is not ASCII, from the environment, in both encodings.
+        {"a password in UTF-8",
+         {"encrypt", "--password-env", "PW", "--encoding", "UTF-8", "proxy.example.net:5060"},
+         "",
+         0,
+         "2XhUY0oK6VHgOQvLDYKBExfYdItYcQE6\n",
+         "",
+         umlaut},
+        {"a password in WINDOWS-1252",
+         {"encrypt", "--password-env", "PW", "--encoding", "WINDOWS-1252",
+          "proxy.example.net:5060"},
+         "",
+         0,
+         "4q5+6v/qpNquJI6cFw9T5sp2ObtsHG7N\n",
+         "",
+         umlaut},
+        // Arguments that begin with / are values, on Windows too.
+        {"a text that begins with /",
+         {"decrypt", "--password-env", "SIP_KEY", "/nXfjPoap2I="},
+         "",
+         0,
+         "3\n",
+         ""},
+        {"a value that begins with -, after --",
+         {"encrypt", "--password-env", "SIP_KEY", "--", "-x"},
+         "",
+         0,
+         "zwBF2oHtEfg=\n",
+         ""},
+    };
+    for (const auto& c : cases) check(c);
 }
 
 // The encoding, in this order: --encoding; SIPCRYPT_ENCODING; encoding= in
@@ -73,194 +85,228 @@ TEST(Tool, ArgumentsAndLinesGiveTheGoldenTexts) {
 // defaults); on Linux none, which takes ASCII and says how to choose. A name
 // means what it means on Windows.
 TEST(Tool, TheEncodingIsChosenInOrderAndNamesMeanWhatTheyMeanOnWindows) {
-    const auto folder = std::filesystem::temp_directory_path() / "sipcrypt-tool-settings";
+    const Folder folder;
     std::filesystem::create_directories(folder / "sipcrypt");
-    const auto settings = [&](const std::string& contents) {
-        std::ofstream(folder / "sipcrypt" / "sipcrypt.conf", std::ios::binary) << contents;
-    };
     const std::string settings_name = on_windows ? "APPDATA" : "XDG_CONFIG_HOME";
-    const std::string unchosen =
-        "argument 1: character U+00FC at position 2 is not ASCII, and no encoding is chosen for "
-        "other text: set SIPCRYPT_ENCODING=WINDOWS-1252 or encoding= in "
-        "~/.config/sipcrypt/sipcrypt.conf, or use --encoding";
-    struct Case {
-        std::string settings_file;  // none when empty
-        std::map<std::string, std::string> environment;
-        std::vector<std::string> arguments;  // after encrypt --password-env SIP_KEY
-        int status;
-        std::string out, message;
+    const auto settings = [&](std::map<std::string, std::string> environment = {}) {
+        environment.emplace("SIP_KEY", "secret");
+        environment.emplace(settings_name, folder / "");
+        return environment;
     };
-    const Case cases[] = {
-        {"", {}, {"plain"}, 0, "hMRDpmSz+3c=\n", ""},
+    const std::vector<std::string> encrypt = {"encrypt", "--password-env", "SIP_KEY"};
+    const auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), encrypt.begin(), encrypt.end());
+        return more;
+    };
+    const std::string unchosen =
+        "argument 1: character U+00FC at position 2 is not ASCII, and no encoding is chosen";
+    const std::string powershell = "\xFF\xFE" + std::string(
+                                                    "E\0n\0c\0o\0d\0i\0n\0g\0=\0"
+                                                    "C\0P\0001\0002\0005\0002\0\r\0\n\0",
+                                                    30);
+    const std::pair<std::string, Case> rows[] = {
+        {"", {"plain ASCII", with({"plain"}), "", 0, "hMRDpmSz+3c=\n", "", settings()}},
         {"",
-         {},
-         {juergen},
-         on_windows ? 0 : 1,
-         on_windows ? juergen_1252 + "\n" : "\n",
-         on_windows ? "" : unchosen},
-        {"", {{"SIPCRYPT_ENCODING", "UTF-8"}}, {juergen}, 0, juergen_utf8 + "\n", ""},
-        {"encoding = WINDOWS-1252\n", {}, {juergen}, 0, juergen_1252 + "\n", ""},
+         {"none chosen", with({juergen}), "", on_windows ? 0 : 1,
+          on_windows ? juergen_1252 + "\n" : "\n", on_windows ? "" : unchosen, settings()}},
+        {"",
+         {"the variable", with({juergen}), "", 0, juergen_utf8 + "\n", "",
+          settings({{"SIPCRYPT_ENCODING", "UTF-8"}})}},
+        {"encoding = WINDOWS-1252\n",
+         {"the settings file", with({juergen}), "", 0, juergen_1252 + "\n", "", settings()}},
         {"# mine\r\nencoding=UTF-8\r\n",
-         {{"SIPCRYPT_ENCODING", "CP1252"}},
-         {juergen},
-         0,
-         juergen_1252 + "\n",
-         ""},
+         {"the variable before the file", with({juergen}), "", 0, juergen_1252 + "\n", "",
+          settings({{"SIPCRYPT_ENCODING", "CP1252"}})}},
         {"encoding=WINDOWS-1252\n",
-         {{"SIPCRYPT_ENCODING", "CP1252"}},
-         {"--encoding", "UTF-8", juergen},
-         0,
-         juergen_utf8 + "\n",
-         ""},
-        {"\xEF\xBB\xBF"
-         "encoding=WINDOWS-1252\r\n",
-         {},
-         {juergen},
-         0,
-         juergen_1252 + "\n",
-         ""},
+         {"--encoding before both", with({"--encoding", "UTF-8", juergen}), "", 0,
+          juergen_utf8 + "\n", "", settings({{"SIPCRYPT_ENCODING", "CP1252"}})}},
+        {bom + "encoding=WINDOWS-1252\r\n",
+         {"a settings file from Notepad", with({juergen}), "", 0, juergen_1252 + "\n", "",
+          settings()}},
+        {powershell,
+         {"a settings file from PowerShell 5.1, key capitalised", with({juergen}), "", 0,
+          juergen_1252 + "\n", "", settings()}},
         {"encodng=UTF-8\n",
-         {},
-         {juergen},
-         2,
-         "",
-         "sipcrypt.conf, line 1: unknown setting 'encodng=UTF-8'"},
-        {"encoding=\x1B[31mX\n", {}, {juergen}, 2, "", "encoding=\\x1B[31mX: unknown encoding"},
+         {"an unknown setting", with({juergen}), "", 2, "",
+          "sipcrypt.conf: line 1: unknown setting 'encodng=UTF-8'", settings()}},
+        {"encoding=\x1B[31mX\n",
+         {"an escaped name", with({juergen}), "", 2, "", "encoding=\\x1B[31mX: unknown encoding",
+          settings()}},
         {"",
-         {{"SIPCRYPT_ENCODING", "NO-SUCH"}},
-         {juergen},
-         2,
-         "",
-         "SIPCRYPT_ENCODING=NO-SUCH: unknown encoding"},
+         {"an unknown name in the variable", with({juergen}), "", 2, "",
+          "SIPCRYPT_ENCODING=NO-SUCH: unknown encoding",
+          settings({{"SIPCRYPT_ENCODING", "NO-SUCH"}})}},
         {"encoding=UTF-16\n",
-         {},
-         {juergen},
-         2,
-         "",
-         "sipcrypt.conf: encoding=UTF-16: this encoding puts zero bytes into plain text"},
+         {"UTF-16 in the file", with({juergen}), "", 2, "",
+          "sipcrypt.conf: encoding=UTF-16: this encoding puts zero bytes into plain text",
+          settings()}},
         {"",
-         {},
-         {"--encoding", "EBCDIC-US", "x"},
-         2,
-         "",
-         "--encoding EBCDIC-US: this encoding does not keep plain ASCII text as it is"},
+         {"EBCDIC", with({"--encoding", "EBCDIC-US", "x"}), "", 2, "",
+          "--encoding EBCDIC-US: this encoding does not keep plain ASCII text as it is",
+          settings()}},
         // 0xE0 in Windows' 1252, which ISO-8859-1 stands for there, and 0xB3
         // in ISO-8859-2.
-        {"", {}, {"--encoding", "ISO-8859-1", "\xC3\xA0"}, 0, "5iPBZNOlzhE=\n", ""},
-        {"", {}, {"--encoding", "ISO-8859-2", "\xC5\x82"}, 0, "Yak4zE10Z1U=\n", ""},
         {"",
-         {},
-         {"--encoding", "SHIFT_JIS", "\xC2\xA5"},
-         1,
-         "\n",
-         "argument 1: character U+00A5 at position 1 cannot be represented in SHIFT_JIS"},
-        // Arguments that begin with / are values, on Windows too.
-        {"", {}, {"/h"}, 0, "bzVlMrPrcAo=\n", ""},
+         {"ISO-8859-1 is 1252", with({"--encoding", "ISO-8859-1", "\xC3\xA0"}), "", 0,
+          "5iPBZNOlzhE=\n", "", settings()}},
+        {"",
+         {"ISO-8859-2", with({"--encoding", "ISO-8859-2", "\xC5\x82"}), "", 0, "Yak4zE10Z1U=\n", "",
+          settings()}},
+        {"",
+         {"the yen sign in SHIFT_JIS", with({"--encoding", "SHIFT_JIS", "\xC2\xA5"}), "", 1, "\n",
+          "argument 1: character U+00A5 at position 1 cannot be represented in SHIFT_JIS",
+          settings()}},
+        {"", {"a value that begins with /", with({"/h"}), "", 0, "bzVlMrPrcAo=\n", "", settings()}},
         // Half of a surrogate pair: broken text, as the arguments and the
         // environment can hold it on Windows.
         {"",
-         {},
-         {"a\xED\xA0\x80"},
-         1,
-         "\n",
-         "argument 1: the text holds a broken character (half of a UTF-16 surrogate pair) at "
-         "position 2"},
+         {"half a surrogate pair", with({"a\xED\xA0\x80"}), "", 1, "\n",
+          "argument 1: the text holds a broken character (half of a UTF-16 surrogate pair) at "
+          "position 2",
+          settings()}},
         {"",
-         {{"SIP_KEY", "s\xED\xB0\x80"}},
-         {"x"},
-         1,
-         "",
-         "password: the text holds a broken character"},
+         {"half a surrogate pair in the password", with({"x"}), "", 1, "",
+          "password: the text holds a broken character", settings({{"SIP_KEY", "s\xED\xB0\x80"}})}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.back() + " " + c.settings_file);
-        std::filesystem::remove(folder / "sipcrypt" / "sipcrypt.conf");
-        if (!c.settings_file.empty()) settings(c.settings_file);
-        std::map<std::string, std::string> environment = {{"SIP_KEY", "secret"},
-                                                          {settings_name, folder.string()}};
-        for (const auto& [name, value] : c.environment) environment[name] = value;
-        std::vector<std::string> arguments = {"encrypt", "--password-env", "SIP_KEY"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        const auto r = run_process(SIPCRYPT_BINARY, arguments, {}, environment);
-        EXPECT_EQ(r.exit_status, c.status) << r.err;
-        EXPECT_EQ(r.out, c.out);
-        if (c.message.empty()) {
-            EXPECT_EQ(r.err, "");
-        } else {
-            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        }
+    for (const auto& [file, c] : rows) {
+        std::filesystem::remove(folder / "sipcrypt/sipcrypt.conf");
+        if (!file.empty()) folder.write("sipcrypt/sipcrypt.conf", file);
+        check(c);
     }
-    // A text that begins with / is decrypted, not taken for an option.
-    const auto r = tool({"decrypt", "--password-env", "SIP_KEY", "/nXfjPoap2I="});
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.out, "3\n");
-    std::filesystem::remove_all(folder);
 }
 
 TEST(Tool, RefusalsAndUsageErrorsSayWhatAndWhere) {
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string input;
-        int status;
-        std::string out;
-        std::string message;
-    };
     const std::string header = "login,password,proxy,outbound_proxy\r\n";
     std::vector<Case> cases = {
-        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", "ok",
+        {"a character WINDOWS-1252 cannot hold",
+         {"encrypt", "--password-env", "SIP_KEY", "--encoding", "WINDOWS-1252", "ok",
           "\xE6\x97\xA5"},
          "",
          1,
          "dE7xdKVqaNQ=\n\n",
          "argument 2: character U+65E5 at position 1 cannot be represented in WINDOWS-1252"},
-        {{"encrypt", "--password-env", "SIP_KEY"},
+        {"a long line",
+         {"encrypt", "--password-env", "SIP_KEY"},
          std::string(3745, 'x') + "\n",
          1,
          "\n",
          "line 1: the value is longer than 3744 bytes"},
-        {{"decrypt", "--password-env", "SIP_KEY", "not Base64"},
+        {"not Base64",
+         {"decrypt", "--password-env", "SIP_KEY", "not Base64"},
          "",
          1,
          "\n",
          "argument 1: the text is not Base64"},
-        {{"accounts", "--password-env", "SIP_KEY"},
+        {"accounts",
+         {"accounts", "--password-env", "SIP_KEY"},
          header + "J,,,\r\n",
          0,
          header + "v7junFyYswo=,,,\r\n",
          ""},
-        {{"accounts", "--password-env", "SIP_KEY"},
+        {"a short row",
+         {"accounts", "--password-env", "SIP_KEY"},
          header + "J,,\r\n",
          1,
          "",
          "row 2: it has 3 fields where the header has 4"},
-        {{"encrypt", "--frob"}, "", 2, "", "unknown option '--frob'"},
-        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-16", "x"},
+        {"unknown option",
+         {"encrypt", "--frob"},
+         "",
+         2,
+         "",
+         "unknown option '--frob'; run 'sipcrypt encrypt --help'"},
+        {"no option takes the password",
+         {"encrypt", "--password", "secret", "v"},
+         "",
+         2,
+         "",
+         "unknown option '--password'"},
+        {"no command", {}, "", 2, "", "no command given: encrypt, decrypt or accounts"},
+        {"unknown command", {"frobnicate"}, "", 2, "", "unknown command 'frobnicate'"},
+        {"two password sources",
+         {"encrypt", "--password-env", "PW", "--password-file", "f", "v"},
+         "",
+         2,
+         "",
+         "--password-file excludes --password-env"},
+        {"UTF-16",
+         {"encrypt", "--password-env", "SIP_KEY", "--encoding", "UTF-16", "x"},
          "",
          2,
          "",
          "--encoding UTF-16: this encoding puts zero bytes into plain text"},
-        {{"encrypt", "--password-env", "SIP_KEY", "--encoding", "NO-SUCH", "x"},
+        {"an unknown encoding",
+         {"encrypt", "--password-env", "SIP_KEY", "--encoding", "NO-SUCH", "x"},
          "",
          2,
          "",
          "--encoding NO-SUCH: unknown encoding"},
-        {{"--version"}, "", 0, "sipcrypt " SIPCRYPT_VERSION "\n", ""},
+        {"option given twice",
+         {"encrypt", "--encoding", "A", "--encoding", "B", "x"},
+         "",
+         2,
+         "",
+         "--encoding is given more than once; run 'sipcrypt encrypt --help'"},
+        {"stray argument",
+         {"accounts", "--password-env", "SIP_KEY", "extra"},
+         "",
+         2,
+         "",
+         "unexpected argument 'extra'"},
+        {"option without its value",
+         {"encrypt", "--password-env"},
+         "",
+         2,
+         "",
+         "--password-env: 1 required NAME missing"},
+        {"empty variable name",
+         {"encrypt", "--password-env", "", "x"},
+         "",
+         2,
+         "",
+         "--password-env: an empty variable name"},
+        {"empty file name",
+         {"accounts", "--password-env", "SIP_KEY", "-o", ""},
+         "",
+         2,
+         "",
+         "--output: an empty file name"},
+        {"a separator that is none",
+         {"accounts", "--delimiter", "|"},
+         "",
+         2,
+         "",
+         "'|' is no separator: give ',', ';' or tab"},
+        {"--version", {"--version"}, "", 0, "sipcrypt " SIPCRYPT_VERSION "\n", ""},
     };
     if (on_windows) {
-        cases.push_back(
-            {{"encrypt", "--password-fd", "3", "x"}, "", 2, "", "unknown option '--password-fd'"});
+        cases.push_back({"no descriptors on Windows",
+                         {"encrypt", "--password-fd", "3", "x"},
+                         "",
+                         2,
+                         "",
+                         "unknown option '--password-fd'"});
+    } else {
+        cases.push_back({"a negative descriptor",
+                         {"encrypt", "--password-fd", "-1", "x"},
+                         "",
+                         2,
+                         "",
+                         "--password-fd: '-1' is not a file descriptor number"});
+        cases.push_back({"help into a full disk",
+                         {"sh:", "--help > /dev/full"},
+                         "",
+                         1,
+                         "",
+                         "standard output: "});
+        cases.push_back({"version into a full disk",
+                         {"sh:", "--version > /dev/full"},
+                         "",
+                         1,
+                         "",
+                         "standard output: "});
     }
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.back());
-        const auto r = tool(c.arguments, c.input);
-        EXPECT_EQ(r.exit_status, c.status) << r.err;
-        EXPECT_EQ(r.out, c.out);
-        if (c.message.empty()) {
-            EXPECT_EQ(r.err, "");
-        } else {
-            EXPECT_NE(r.err.find("sipcrypt: " + c.message), std::string::npos) << r.err;
-        }
-    }
+    for (const auto& c : cases) check(c);
 }
 
 // What the platform keeps of a file that -o replaces, and what it refuses.
@@ -357,25 +403,33 @@ TEST(Tool, OutputTargetsAreCheckedFirstAndFilesReplacedWhole) {
 // Windows refuses and no manual page; nowhere an example that puts a
 // password in an argument or in an assignment on a command line.
 TEST(Tool, TheHelpFitsThePlatform) {
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
-                                                      {"encrypt", "--help"},
-                                                      {"decrypt", "--help"},
-                                                      {"accounts", "--help"}}) {
+    const std::string manual = on_windows ? "sipcrypt.txt and README.txt in" : "'man sipcrypt'";
+    const std::string examples = on_windows ? "Examples (PowerShell):" : "Examples:";
+    const std::pair<std::vector<std::string>, std::vector<std::string>> helps[] = {
+        {{"--help"},
+         {"encrypt", "decrypt", "accounts", "--password-file", "'--' ends the options", manual}},
+        {{"encrypt", "--help"},
+         {"--password-file FILE", "--password-env NAME", "--encoding NAME", "-i,--input FILE",
+          "VALUE", examples, "-- -starts-with-a-dash"}},
+        {{"decrypt", "--help"}, {"TEXT", examples}},
+        {{"accounts", "--help"},
+         {"-i,--input FILE", "-o,--output FILE", "--format", "login", examples}},
+        {{on_windows ? "/?" : "--help"}, {"Run 'sipcrypt COMMAND --help'"}},
+    };
+    for (const auto& [arguments, parts] : helps) {
         const auto r = tool(arguments);
         EXPECT_EQ(r.exit_status, 0) << arguments[0];
+        EXPECT_EQ(r.err, "");
+        for (const auto& part : parts)
+            EXPECT_NE(r.out.find(part), std::string::npos) << part << r.out;
         for (const char* absent : {"SIP_KEY=", "=secret", "printf 'secret"}) {
             EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << "\n" << r.out;
         }
-        if (on_windows) {
-            for (const char* absent : {"--password-fd", "man sipcrypt", "printf", "3<"}) {
-                EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << "\n" << r.out;
-            }
+        // Windows has no descriptors to pass, no manual pages and no sh.
+        for (const char* absent : {"--password-fd", "man sipcrypt", "printf", "3<"}) {
+            if (on_windows) EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << r.out;
         }
     }
-    const auto help = tool({"--help"});
-    EXPECT_NE(help.out.find(on_windows ? "sipcrypt.txt and README.txt in" : "'man sipcrypt'"),
-              std::string::npos)
-        << help.out;
 }
 
 // Files of accounts as LibreOffice, Python's csv module and PowerShell write

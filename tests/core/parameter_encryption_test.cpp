@@ -1,4 +1,5 @@
 #include "core/parameter_encryption.h"
+#include "tests/codec_for.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ namespace {
 
 std::string encrypt(const std::string& value, const std::string& password) {
     std::string text;
-    EXPECT_EQ(encrypt_parameter(value, text, password), ParameterStatus::done) << value;
+    EXPECT_EQ(encrypt_parameter(value, text, password), Code::done) << value;
     return text;
 }
 
@@ -39,7 +40,7 @@ TEST(ParameterEncryption, GivesTheTextsTheDecryptingSideExpects) {
     for (const auto& c : cases) {
         EXPECT_EQ(encrypt(c.value, c.password), c.text) << c.password << " | " << c.value;
         SecretBytes back;
-        ASSERT_EQ(decrypt_parameter(c.text, back, c.password), ParameterStatus::done);
+        ASSERT_EQ(decrypt_parameter(c.text, back, c.password), Code::done);
         EXPECT_EQ(as_string(back), c.value);
     }
     // The password "pässwörd" as UTF-8 bytes and as WINDOWS-1252 bytes.
@@ -76,9 +77,9 @@ TEST(ParameterEncryption, RoundTripsEveryLengthUpToTheLimit) {
         std::string value(length, '\0');
         for (auto& c : value) c = static_cast<char>(1 + random() % 255);
         std::string text;
-        ASSERT_EQ(cipher.encrypt(value, text), ParameterStatus::done);
+        ASSERT_EQ(cipher.encrypt(value, text), Code::done);
         SecretBytes back;
-        ASSERT_EQ(cipher.decrypt(text, back), ParameterStatus::done) << length;
+        ASSERT_EQ(cipher.decrypt(text, back), Code::done) << length;
         ASSERT_EQ(as_string(back), value) << length;
     }
 }
@@ -91,7 +92,7 @@ TEST(ParameterEncryption, OneKeyingGivesTheSameTextsAsKeyingAfresh) {
         std::string value(1 + random() % 60, '\0');
         for (auto& c : value) c = static_cast<char>(1 + random() % 255);
         std::string text;
-        ASSERT_EQ(cipher.encrypt(value, text), ParameterStatus::done);
+        ASSERT_EQ(cipher.encrypt(value, text), Code::done);
         EXPECT_EQ(text, encrypt(value, password));
     }
 }
@@ -100,15 +101,15 @@ TEST(ParameterEncryption, RefusalsLeaveTheOutputUntouched) {
     const std::string old = "old text";
     struct Case {
         std::string value, password;
-        ParameterStatus status;
+        Code status;
     };
     const Case cases[] = {
-        {"value", "", ParameterStatus::empty_password},
-        {"", "", ParameterStatus::empty_password},
-        {"", "pw", ParameterStatus::empty_value},
-        {std::string(3745, 'v'), "pw", ParameterStatus::value_too_long},
-        {std::string("a\0b", 3), "pw", ParameterStatus::value_has_zero_byte},
-        {std::string(1, '\0'), "pw", ParameterStatus::value_has_zero_byte},
+        {"value", "", Code::empty_password},
+        {"", "", Code::empty_password},
+        {"", "pw", Code::empty_value},
+        {std::string(3745, 'v'), "pw", Code::value_too_long},
+        {std::string("a\0b", 3), "pw", Code::value_has_zero_byte},
+        {std::string(1, '\0'), "pw", Code::value_has_zero_byte},
     };
     for (const auto& c : cases) {
         std::string output = old;
@@ -116,13 +117,13 @@ TEST(ParameterEncryption, RefusalsLeaveTheOutputUntouched) {
         EXPECT_EQ(output, old);
     }
     // A codec keyed before has no key at all after a refused password.
-    const auto codec = Codec::open("UTF-8");
+    const auto codec = codec_for("UTF-8");
     for (const std::string& refused :
          {std::string(), std::string("pw\n"), std::string("p\0w", 3)}) {
         ASSERT_TRUE(codec->set_password("earlier").ok());
         EXPECT_FALSE(codec->set_password(refused).ok());
         std::string output = old;
-        EXPECT_EQ(codec->encrypt("value", output), ParameterStatus::empty_password);
+        EXPECT_EQ(codec->encrypt("value", output), Code::empty_password);
         EXPECT_EQ(output, old);
     }
 }
@@ -146,18 +147,18 @@ TEST(ParameterEncryption, DecryptRefusesBadTextsAndLeavesTheOutputUntouched) {
 
     struct Case {
         std::string text, password;
-        ParameterStatus status;
+        Code status;
     };
     const Case cases[] = {
-        {good, "", ParameterStatus::empty_password},
-        {"", password, ParameterStatus::empty_value},
-        {"0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ!", password, ParameterStatus::not_base64},
-        {"0jnzvOmGJILHQy1ZA+3QZnoRR2Ykqbj", password, ParameterStatus::not_base64},
-        {"0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQAAAA", password, ParameterStatus::not_whole_blocks},
-        {std::string(max_text_length + 4, 'A'), password, ParameterStatus::text_too_long},
-        {text_of(std::string("ab\0cdefg", 8)), password, ParameterStatus::bad_fill},
-        {text_of(std::string("abcdefgh\0\0\0\0\0\0\0\0", 16)), password, ParameterStatus::bad_fill},
-        {text_of(std::string(8, '\0')), password, ParameterStatus::bad_fill},
+        {good, "", Code::empty_password},
+        {"", password, Code::empty_value},
+        {"0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ!", password, Code::not_base64},
+        {"0jnzvOmGJILHQy1ZA+3QZnoRR2Ykqbj", password, Code::not_base64},
+        {"0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQAAAA", password, Code::not_whole_blocks},
+        {std::string(max_text_length + 4, 'A'), password, Code::text_too_long},
+        {text_of(std::string("ab\0cdefg", 8)), password, Code::bad_fill},
+        {text_of(std::string("abcdefgh\0\0\0\0\0\0\0\0", 16)), password, Code::bad_fill},
+        {text_of(std::string(8, '\0')), password, Code::bad_fill},
     };
     for (const auto& c : cases) {
         SecretBytes output(3, 'x');

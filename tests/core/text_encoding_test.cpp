@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/code_page_tables.h"
+#include "core/messages.h"
 
 namespace sipcrypt {
 namespace {
@@ -22,52 +23,64 @@ std::string as_string(const SecretBytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::unique_ptr<TextEncoding> open(std::string_view name) {
+    std::unique_ptr<TextEncoding> encoding;
+    (void)TextEncoding::open(name, encoding);
+    return encoding;
+}
+
 TEST(TextEncoding, ConvertsBothWaysAndRefusesRatherThanReplaces) {
     struct Case {
         const char* encoding;
         std::string utf8;
-        ParameterStatus status;
+        Code status;
         std::string bytes;
     };
     const Case cases[] = {
-        {"UTF-8", "p\xC3\xA4ssw\xC3\xB6rd", ParameterStatus::done, "p\xC3\xA4ssw\xC3\xB6rd"},
-        {"utf8", "\xE2\x82\xAC", ParameterStatus::done, "\xE2\x82\xAC"},
-        {"WINDOWS-1252", "p\xC3\xA4ssw\xC3\xB6rd", ParameterStatus::done, "p\xE4ssw\xF6rd"},
-        {"WINDOWS-1252", "\xE2\x82\xAC", ParameterStatus::done, "\x80"},
-        {"WINDOWS-1252", "\xE6\x97\xA5", ParameterStatus::unrepresentable_character, ""},
-        // Names mean what they mean on Windows: ISO-8859-1 is 1252 there.
-        {"ISO-8859-1", "\xC3\xA0\xE2\x82\xAC", ParameterStatus::done, "\xE0\x80"},
-        {"ISO-8859-2", "\xC5\x82", ParameterStatus::done, "\xB3"},
-        {"ISO-8859-2", "\xE2\x82\xAC", ParameterStatus::unrepresentable_character, ""},
-        {"SHIFT_JIS", "C:\\dir~", ParameterStatus::done, "C:\\dir~"},
-        {"ASCII", "caf\xC3\xA9", ParameterStatus::unrepresentable_character, ""},
-        {"", "plain", ParameterStatus::done, "plain"},
-        {"", "caf\xC3\xA9", ParameterStatus::no_encoding_chosen, ""},
+        {"UTF-8", "p\xC3\xA4ssw\xC3\xB6rd", Code::done, "p\xC3\xA4ssw\xC3\xB6rd"},
+        {"utf8", "\xE2\x82\xAC", Code::done, "\xE2\x82\xAC"},
+        {"WINDOWS-1252", "p\xC3\xA4ssw\xC3\xB6rd", Code::done, "p\xE4ssw\xF6rd"},
+        {"WINDOWS-1252", "\xE2\x82\xAC", Code::done, "\x80"},
+        {"WINDOWS-1252", "\xE6\x97\xA5", Code::unrepresentable_character, ""},
+        // Names mean what they mean on Windows: ISO-8859-1 is 1252 there,
+        // ISO-8859-9 1254.
+        {"ISO-8859-1", "\xC3\xA0\xE2\x82\xAC", Code::done, "\xE0\x80"},
+        {"ISO-8859-9", "\xC4\x9F\xE2\x82\xAC", Code::done, "\xF0\x80"},
+        {"ISO-8859-2", "\xC5\x82", Code::done, "\xB3"},
+        {"ISO-8859-2", "\xE2\x82\xAC", Code::unrepresentable_character, ""},
+        {"SHIFT_JIS", "C:\\dir~", Code::done, "C:\\dir~"},
+        {"ASCII", "caf\xC3\xA9", Code::unrepresentable_character, ""},
+        {"", "plain", Code::done, "plain"},
+        {"", "caf\xC3\xA9", Code::not_ascii_character, ""},
 #ifndef _WIN32  // iconv's own: Windows has no such code page under Wine
         // A stateful encoding: shifted in and back out at the end.
-        {"ISO-2022-JP", "\xE6\x97\xA5\xE6\x9C\xAC", ParameterStatus::done, "\x1B$BF|K\\\x1B(B"},
+        {"ISO-2022-JP", "\xE6\x97\xA5\xE6\x9C\xAC", Code::done, "\x1B$BF|K\\\x1B(B"},
 #endif
-        {"UTF-8", "\xC3", ParameterStatus::not_utf8, ""},              // cut short
-        {"UTF-8", "\xC0\xAF", ParameterStatus::not_utf8, ""},          // overlong
-        {"UTF-8", "\xE0\x80\x80", ParameterStatus::not_utf8, ""},      // overlong
-        {"UTF-8", "\xE0\x80\xAF", ParameterStatus::not_utf8, ""},      // overlong
-        {"UTF-8", "\xED\xA0\x80", ParameterStatus::broken_text, ""},   // surrogate
-        {"UTF-8", "\xF4\x90\x80\x80", ParameterStatus::not_utf8, ""},  // past U+10FFFF
-        {"WINDOWS-1252", "\xFF", ParameterStatus::not_utf8, ""},
+        {"UTF-8", "\xC3", Code::not_utf8, ""},  // cut short
+        {"UTF-8",
+         "a\x80"
+         "b",
+         Code::not_utf8, ""},                               // a continuation after ASCII
+        {"UTF-8", "\xC0\xAF", Code::not_utf8, ""},          // overlong
+        {"UTF-8", "\xE0\x80\x80", Code::not_utf8, ""},      // overlong
+        {"UTF-8", "\xE0\x80\xAF", Code::not_utf8, ""},      // overlong
+        {"UTF-8", "\xED\xA0\x80", Code::broken_text, ""},   // surrogate
+        {"UTF-8", "\xF4\x90\x80\x80", Code::not_utf8, ""},  // past U+10FFFF
+        {"WINDOWS-1252", "\xFF", Code::not_utf8, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.encoding) + " " + c.utf8);
-        auto encoding = TextEncoding::open(c.encoding);
+        auto encoding = open(c.encoding);
         ASSERT_NE(encoding, nullptr);
         SecretBytes out(2, 'x');
         EXPECT_EQ(encoding->from_utf8(c.utf8, out), c.status);
-        if (c.status != ParameterStatus::done) {
+        if (c.status != Code::done) {
             EXPECT_EQ(as_string(out), "xx");
             continue;
         }
         EXPECT_EQ(as_string(out), c.bytes);
         SecretBytes back;
-        EXPECT_EQ(encoding->to_utf8(c.bytes, back), ParameterStatus::done);
+        EXPECT_EQ(encoding->to_utf8(c.bytes, back), Code::done);
         EXPECT_EQ(as_string(back), c.utf8);
     }
 }
@@ -89,30 +102,38 @@ TEST(TextEncoding, RefusesBytesThatAreNotTextInTheEncoding) {
 #endif
     };
     for (const auto& [name, bytes] : cases) {
-        auto encoding = TextEncoding::open(name);
+        auto encoding = open(name);
         ASSERT_NE(encoding, nullptr);
         SecretBytes out;
-        EXPECT_EQ(encoding->to_utf8(bytes, out), ParameterStatus::not_in_encoding) << name;
+        EXPECT_EQ(encoding->to_utf8(bytes, out), Code::not_in_encoding) << name;
     }
 }
 
 TEST(TextEncoding, UnknownNamesAndEncodingsThatPutZerosIntoTextAreRefused) {
-    using Refusal = EncodingRefusal;
-    const std::pair<const char*, Refusal> cases[] = {
-        {"NO-SUCH-ENCODING", Refusal::unknown}, {"UTF-16", Refusal::zero_bytes},
-        {"utf_16le", Refusal::zero_bytes},      {"UTF-16BE", Refusal::zero_bytes},
-        {"UTF-32", Refusal::zero_bytes},        {"UCS-2", Refusal::zero_bytes},
-        {"UCS-4", Refusal::zero_bytes},         {"CP1200", Refusal::zero_bytes},
-        {"UTF-7", Refusal::not_ascii},          {"UNICODE-1-1-UTF-7", Refusal::not_ascii},
-        {"IBM037", Refusal::not_ascii},         {"CP500", Refusal::not_ascii},
-        {"1026", Refusal::not_ascii},           {"EBCDIC-US", Refusal::not_ascii},
+    constexpr Code unknown = Code::unknown_encoding, zeros = Code::encoding_puts_zero_bytes,
+                   changes = Code::encoding_changes_ascii;
+    const std::pair<const char*, Code> cases[] = {
+        {"NO-SUCH-ENCODING", unknown},
+        {"UTF-16", zeros},
+        {"utf_16le", zeros},
+        {"UTF-16BE", zeros},
+        {"UTF-32", zeros},
+        {"UCS-2", zeros},
+        {"UCS-4", zeros},
+        {"CP1200", zeros},
+        {"UTF-7", changes},
+        {"UNICODE-1-1-UTF-7", changes},
+        {"IBM037", changes},
+        {"CP500", changes},
+        {"1026", changes},
+        {"EBCDIC-US", changes},
     };
     for (const auto& [name, refusal] : cases) {
-        EncodingRefusal why = EncodingRefusal::unknown;
-        EXPECT_EQ(TextEncoding::open(name, &why), nullptr) << name;
-        EXPECT_EQ(why, refusal) << name;
+        std::unique_ptr<TextEncoding> encoding;
+        EXPECT_EQ(TextEncoding::open(name, encoding), refusal) << name;
+        EXPECT_EQ(encoding, nullptr) << name;
     }
-    EXPECT_EQ(TextEncoding::open("utf-8")->name(), "UTF-8");
+    EXPECT_EQ(open("utf-8")->name(), "UTF-8");
 }
 
 // The message names the character and where it is, so that an invisible one
@@ -138,9 +159,12 @@ TEST(TextEncoding, RefusalsNameTheCharacterOrByteAndItsPosition) {
         {"WINDOWS-1258", "\xC3\x83", true,
          "character U+00C3 at position 1 cannot be represented in WINDOWS-1258"},
         {"", "J\xC3\xBCrgen", true,
-         "character U+00FC at position 2 is not ASCII, and no encoding is chosen for other text: "
-         "set SIPCRYPT_ENCODING=WINDOWS-1252 or encoding= in ~/.config/sipcrypt/sipcrypt.conf, or "
-         "use --encoding; UTF-8 if the decrypting program reads UTF-8"},
+         "character U+00FC at position 2 is not ASCII, and no encoding is chosen"},
+        // Bytes that are text in a code page say that one should be chosen;
+        // others, as from a wrong password, do not.
+        {"", "J\xFCrgen", false, "byte 0xFC at position 2 is not ASCII, and no encoding is chosen"},
+        {"", "J\xFC\x01rgen", false,
+         "the decrypted bytes are not valid text in the encoding (ASCII): byte 0xFC at position 2"},
         {"UTF-8", "a\xED\xB0\x80", true,
          "the text holds a broken character (half of a UTF-16 surrogate pair) at position 2"},
         {"ASCII", "caf\xC3\xA9", true,
@@ -150,12 +174,12 @@ TEST(TextEncoding, RefusalsNameTheCharacterOrByteAndItsPosition) {
          "the decrypted bytes are not valid text in the encoding (ASCII): byte 0x80 at position 3"},
     };
     for (const auto& c : cases) {
-        auto encoding = TextEncoding::open(c.encoding);
+        auto encoding = open(c.encoding);
         ASSERT_NE(encoding, nullptr);
         SecretBytes out;
         const Outcome outcome =
             c.to_bytes ? encoding->from_utf8(c.text, out) : encoding->to_utf8(c.text, out);
-        EXPECT_EQ(describe(outcome), c.message);
+        EXPECT_EQ(message(outcome), c.message);
     }
 }
 
@@ -243,7 +267,7 @@ TEST(TextEncoding, EveryCharacterComesBackExactlyOrIsRefused) {
 #endif
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        auto encoding = TextEncoding::open(name);
+        auto encoding = open(name);
         ASSERT_NE(encoding, nullptr);
         const bool windows_page = name.compare(0, 2, "CP") == 0;
         [[maybe_unused]] const unsigned number = windows_page ? std::stoul(name.substr(2)) : 0;
@@ -268,14 +292,14 @@ TEST(TextEncoding, EveryCharacterComesBackExactlyOrIsRefused) {
             }
 #endif
             if (!to_bytes.ok()) {
-                ASSERT_EQ(to_bytes, ParameterStatus::unrepresentable_character)
+                ASSERT_EQ(to_bytes, Code::unrepresentable_character)
                     << std::hex << std::uint32_t{c};
                 ASSERT_EQ(std::uint32_t{to_bytes.character}, std::uint32_t{c});
                 ASSERT_EQ(to_bytes.position, 1u);
                 continue;
             }
             ASSERT_FALSE(windows_page && c >= 0x10000) << std::hex << std::uint32_t{c};
-            ASSERT_EQ(encoding->to_utf8({bytes.data(), bytes.size()}, back), ParameterStatus::done)
+            ASSERT_EQ(encoding->to_utf8({bytes.data(), bytes.size()}, back), Code::done)
                 << std::hex << std::uint32_t{c};
             ASSERT_EQ(std::string(back.begin(), back.end()), text) << std::hex << std::uint32_t{c};
         }
@@ -311,15 +335,15 @@ namespace {
 // own, and has no such code page under Wine.)
 #ifndef _WIN32
 TEST(TextEncoding, EachConversionStartsFromTheInitialState) {
-    auto jis = TextEncoding::open("ISO-2022-JP");
+    auto jis = open("ISO-2022-JP");
     ASSERT_NE(jis, nullptr);
     SecretBytes out;
     EXPECT_EQ(jis->from_utf8("\xE6\x97\xA5\xF0\x9F\x98\x80", out),  // "日" and an emoji
-              ParameterStatus::unrepresentable_character);
-    ASSERT_EQ(jis->from_utf8("\xE6\x97\xA5\xE6\x9C\xAC", out), ParameterStatus::done);
+              Code::unrepresentable_character);
+    ASSERT_EQ(jis->from_utf8("\xE6\x97\xA5\xE6\x9C\xAC", out), Code::done);
     EXPECT_EQ(std::string(out.begin(), out.end()), "\x1B$BF|K\\\x1B(B");
-    EXPECT_EQ(jis->to_utf8("\x1B$BF|\xFF", out), ParameterStatus::not_in_encoding);
-    ASSERT_EQ(jis->to_utf8("ab", out), ParameterStatus::done);
+    EXPECT_EQ(jis->to_utf8("\x1B$BF|\xFF", out), Code::not_in_encoding);
+    ASSERT_EQ(jis->to_utf8("ab", out), Code::done);
     EXPECT_EQ(std::string(out.begin(), out.end()), "ab");
 }
 #endif

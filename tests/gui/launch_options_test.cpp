@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/converter.h"
+#include "core/messages.h"
 
 namespace sipcrypt::gui {
 namespace {
@@ -31,7 +31,7 @@ TEST(LaunchOptions, ReadTheSameForEveryView) {
         if (c.action == Action::run) {
             EXPECT_EQ(options.encoding, c.encoding_or_error);
         } else if (c.action == Action::usage_error) {
-            EXPECT_EQ(options.error, c.encoding_or_error);
+            EXPECT_EQ(message(options.error, Audience::dialog), c.encoding_or_error);
         }
     }
 }

@@ -14,6 +14,7 @@
 #include "gui/qt/font_units.h"
 #include "gui/qt/settings_dialog.h"
 #include "gui/settings_form.h"
+#include "tests/codec_for.h"
 
 using namespace sipcrypt;
 using namespace sipcrypt::gui;
@@ -42,7 +43,7 @@ struct Fixture {
     QStringList messages;
 
     explicit Fixture(const char* encoding_name = "UTF-8")
-        : codec(Codec::open(encoding_name)), form(*codec), dialog(form) {
+        : codec(codec_for(encoding_name)), form(*codec), dialog(form) {
         dialog.set_message_sink([this](const QString& text) { messages << text; });
     }
     QLineEdit* edit(int id) { return dialog.box(*field_of(id)); }

@@ -1,6 +1,7 @@
 // The dialog's press, with no toolkit: what it makes, what it refuses, and
 // what it says.
 #include "gui/settings_form.h"
+#include "tests/codec_for.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace {
 struct Form {
     std::unique_ptr<Codec> codec;
     SettingsForm form;
-    explicit Form(const char* encoding = "UTF-8") : codec(Codec::open(encoding)), form(*codec) {}
+    explicit Form(const char* encoding = "UTF-8") : codec(codec_for(encoding)), form(*codec) {}
     void fill(std::u16string password, std::array<std::u16string, 4> values) {
         form.set_text(Field::encryption_password, password);
         for (std::size_t i = 0; i < 4; ++i) form.set_text(parameters[i], values[i]);
@@ -57,7 +58,8 @@ TEST(SettingsForm, RefusalsNameEveryFieldAndChangeNothing) {
         "SIP Login: the value is longer than 3744 bytes\n"
         "SIP Password: character U+65E5 at position 2 cannot be represented in WINDOWS-1252\n"
         "SIP Proxy: the value holds a zero byte, which the decrypting side takes as its end\n"
-        "SIP Outbound Proxy: the text holds a broken character (half of a UTF-16 surrogate pair)");
+        "SIP Outbound Proxy: the text holds a broken character (half of a UTF-16 surrogate pair) "
+        "at position 1");
     EXPECT_EQ(f.outputs(), before);
 
     f.fill(u"", {u"bob", u"", u"", u""});

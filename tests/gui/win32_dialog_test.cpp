@@ -12,6 +12,7 @@
 #include "gui/dialog_template.h"
 #include "gui/settings_form.h"
 #include "gui/win32/settings_dialog_win32.h"
+#include "tests/codec_for.h"
 
 namespace sipcrypt::gui::win32 {
 namespace {
@@ -28,7 +29,7 @@ struct Fixture {
     HWND dialog = nullptr;
 
     explicit Fixture(const char* encoding = "UTF-8")
-        : codec(Codec::open(encoding)), form(*codec), view(form, GetModuleHandleW(nullptr)) {
+        : codec(codec_for(encoding)), form(*codec), view(form, GetModuleHandleW(nullptr)) {
         view.set_message_sink([this](HWND, const std::wstring& text) { messages.push_back(text); });
     }
     ~Fixture() {
