@@ -44,7 +44,8 @@ BOOL WINAPI hold(DWORD) {
 }
 
 bool set_delete_on_close(HANDLE file, bool on) {
-    FILE_DISPOSITION_INFO disposition = {on ? TRUE : FALSE};
+    FILE_DISPOSITION_INFO disposition = {};
+    disposition.DeleteFile = on;
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 

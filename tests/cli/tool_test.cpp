@@ -427,7 +427,9 @@ TEST(Tool, TheHelpFitsThePlatform) {
         }
         // Windows has no descriptors to pass, no manual pages and no sh.
         for (const char* absent : {"--password-fd", "man sipcrypt", "printf", "3<"}) {
-            if (on_windows) EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << r.out;
+            if (on_windows) {
+                EXPECT_EQ(r.out.find(absent), std::string::npos) << absent << r.out;
+            }
         }
     }
 }

@@ -151,29 +151,30 @@ TEST(CsvReader, ReadsRecordsInAnyPiecesAndRefusesWhatIsBroken) {
 
 TEST(CsvWriter, QuotesWhatMustBeAndWritesTheFilesOwnForm) {
     struct Case {
-        CsvShape shape;
+        const CsvShape* shape;
         std::vector<std::string_view> fields;
         std::vector<bool> quoted;
         std::string expected;
     };
+    const CsvShape plain;
     CsvShape utf16;
     utf16.form = CsvShape::Form::utf16le;
     CsvShape tsv;
     tsv.separator = '\t';
     tsv.backslash_escapes = true;
     const Case cases[] = {
-        {{},
+        {&plain,
          {"pa\"ss", "a,b", "x", "line\nbreak"},
          {false, false, true, false},
          "\"pa\"\"ss\",\"a,b\",\"x\",\"line\nbreak\"\n"},
-        {utf16,
+        {&utf16,
          {"\xF0\x9F\x98\x80", "a"},
          {false, false},
          std::string("\x3D\xD8\x00\xDE,\0a\0\n\0", 10)},
-        {tsv, {"a\\tb", "\"q\""}, {false, false}, "a\\tb\t\"q\"\n"},
+        {&tsv, {"a\\tb", "\"q\""}, {false, false}, "a\\tb\t\"q\"\n"},
     };
     for (const auto& c : cases) {
-        CsvWriter writer(c.shape);
+        CsvWriter writer(*c.shape);
         SecretBytes out;
         std::size_t column = 0;
         EXPECT_TRUE(writer.record(c.fields, c.quoted, "\n", out, column).ok());
