@@ -60,6 +60,10 @@ table Property | grep -q -x $'ALLUSERS\t1' || fail "the MSI is not per machine (
 menus=$(table Shortcut | cut -f2 | sort -u)
 [[ "$(table Directory | grep -E "^$menus"$'\t' | cut -f2)" == ProgramMenuFolder ]] ||
   fail "the shortcuts are in $menus, not under ProgramMenuFolder"
+# The folder appended to the system PATH ('*') and taken out again when the
+# component goes ('-'): Wine takes it out without the '-', Windows does not.
+table Environment | grep -q -x -F "$(printf 'PathEntry\t=-*Path\t[~];[INSTALLDIR]\tTool')" ||
+  fail "the MSI's PATH entry is not appended to the system PATH and removed: $(table Environment)"
 echo "installer: the MSI and the ZIP hold ${names[*]}; the documents are Windows'"
 
 # The ZIP's programs run where it is unpacked.
@@ -114,6 +118,8 @@ path() { value "$environment" Path; }
 folder='C:\Tools\sipcrypt'
 folder_unix=$WINEPREFIX/drive_c/Tools/sipcrypt
 default_unix="$WINEPREFIX/drive_c/Program Files/sipcrypt"
+moved='C:\Tools\moved'
+moved_unix=$WINEPREFIX/drive_c/Tools/moved
 shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name '*.lnk' -path '*sipcrypt*' | wc -l; }
 entries() {
   wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | grep -c 'DisplayName *REG_SZ *sipcrypt$' || true
@@ -138,7 +144,7 @@ remove_all() {
   for code in $(products); do msiexec /x "$code" /qn >/dev/null || true; done
   wine reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' \
     /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
-  rm -rf "$folder_unix" "$default_unix"
+  rm -rf "$folder_unix" "$default_unix" "$moved_unix"
 }
 original_path=$(path)
 restore() {
@@ -165,7 +171,8 @@ make_path() {
 }
 set_path() { wine reg add "$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f >/dev/null; }
 nothing_left() {
-  [[ ! -e "$folder_unix" && ! -e "$default_unix" ]] || fail "$1: files are left"
+  [[ ! -e "$folder_unix" && ! -e "$default_unix" && ! -e "$moved_unix" ]] ||
+    fail "$1: files are left"
   [[ $(shortcuts) == 0 ]] || fail "$1: shortcuts are left"
   [[ $(entries) == 0 ]] || fail "$1: the Add/Remove entry is left"
   wine reg query 'HKLM\Software\sipcrypt' >/dev/null 2>&1 && fail "$1: HKLM\\Software\\sipcrypt is left"
@@ -250,7 +257,19 @@ status=$(msiexec /x "$(windows_path "$msi")" /qn)
 [[ $status == 0 ]] || fail "the uninstall ended with $status"
 path_restored "$before" "the uninstall after the upgrade"
 nothing_left "the uninstall after the upgrade"
-echo "installer: with a PATH of 500 characters, upgrades in place into $folder, refuses a downgrade (1603), leaves nothing"
+# An INSTALLDIR given to the upgrade wins over the remembered folder.
+status=$(msiexec /i "$(windows_path "$old_msi")" /qn "INSTALLDIR=$folder")
+[[ $status == 0 ]] || fail "0.0.9 did not install: $status"
+status=$(msiexec /i "$(windows_path "$msi")" /qn "INSTALLDIR=$moved")
+[[ $status == 0 ]] || fail "the upgrade into $moved ended with $status"
+[[ ! -e "$folder_unix" ]] || fail "the upgrade into $moved left $folder"
+cmp -s "$moved_unix/sipcrypt.exe" "$staged/sipcrypt.exe" || fail "the upgrade did not go into $moved"
+[[ "$(path)" =~ ^"$before;"+"$moved\\"$ ]] || fail "after the move the PATH is $(path)"
+status=$(msiexec /x "$(windows_path "$msi")" /qn)
+[[ $status == 0 ]] || fail "the uninstall from $moved ended with $status"
+path_restored "$before" "the uninstall from $moved"
+nothing_left "the uninstall from $moved"
+echo "installer: with a PATH of 500 characters, upgrades in place into $folder or into a new INSTALLDIR, refuses a downgrade (1603), leaves nothing"
 
 # An upgrade while the older dialog runs: Windows Installer replaces the
 # held file at the next start of Windows and says so with 3010, never 0.
