@@ -4,7 +4,8 @@
 #   scripts/setup.sh           build, test and run everything on Linux
 #   scripts/setup.sh --bench   also what the benchmarks compare against
 #   scripts/setup.sh --fuzz    also clang and its fuzzing runtime
-#   scripts/setup.sh --windows also the cross compiler, Wine, NSIS and Xvfb
+#   scripts/setup.sh --windows also the cross compiler, Wine, the MSI tools,
+#                              osslsigncode and Xvfb
 #   scripts/setup.sh --package also what builds and checks the Debian package
 #   scripts/setup.sh --reproducible also diffoscope, for check-reproducible.sh
 set -euo pipefail
@@ -20,7 +21,8 @@ case "${1:-}" in
   --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   --windows)
-    packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis wixl groff-base xvfb xdotool)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools osslsigncode openssl
+      zip unzip xvfb xdotool)
     ;;
   --package) packages+=(dpkg-dev debhelper bash-completion lintian desktop-file-utils appstream) ;;
   --reproducible) packages+=(diffoscope-minimal) ;;

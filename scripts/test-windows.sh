@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds sipcrypt for 64-bit Windows into build-windows/ and runs its
 # tests there under Wine, in a Wine prefix of the build's own, on a virtual
-# display (Xvfb) for the dialog's tests; then makes the installer and tries
-# it.
+# display (Xvfb) for the dialog's tests. Among them, installer_installs
+# makes the MSI and the ZIP and tries them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
