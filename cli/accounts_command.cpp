@@ -39,18 +39,7 @@ class AccountsCommand : public CipherCommand {
   public:
     explicit AccountsCommand(CLI::App& tool)
         : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts",
-                        PasswordInput::Confirm::yes) {
-        command()
-            .add_option("-i,--input", input_path_,
-                        "read the CSV from FILE (default, or '-': standard input)")
-            ->type_name("FILE")
-            ->check(not_empty("file name ('-' is standard input)"));
-        command()
-            .add_option("-o,--output", output_path_,
-                        "write the CSV to FILE, which appears whole or not at all "
-                        "(default, or '-': standard output)")
-            ->type_name("FILE")
-            ->check(not_empty("file name ('-' is standard output)"));
+                        PasswordInput::Confirm::yes, true) {
         command().add_flag("--decrypt", decrypt_,
                            "decrypt the four columns instead, to check a file before handing it "
                            "over");
@@ -92,9 +81,6 @@ class AccountsCommand : public CipherCommand {
             "\n" +
             examples("accounts"));
     }
-    ~AccountsCommand() override {
-        if (input_.fd != standard_input) close_file(input_.fd);
-    }
 
   private:
     int check_files() override {
@@ -112,26 +98,11 @@ class AccountsCommand : public CipherCommand {
                 report(named);
                 return exit_usage;
             }
-        } else if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
-            // As Excel writes a CSV on Windows.
-            (void)TextEncoding::open("CP" + std::to_string(ansi), fallback_);
-        }
-        if (!input_path_.empty() && input_path_ != "-") {
-            input_name_ = input_path_;
-            if (Outcome opened = open_for_reading(input_path_, input_.fd); !opened.ok()) {
-                input_.fd = standard_input;
-                report(opened.about(input_name_));
-                return exit_refused;
-            }
-        }
-        output_.emplace(output_path_);
-        if (Outcome opened = output_->open(); !opened.ok()) {
-            report(opened);
-            return exit_refused;
         }
         // The header is read before the password, unless the password comes
         // first on the same input.
-        if (input_.fd == standard_input && password_.reads_standard_input()) return exit_done;
+        input_.fd = input_fd_;
+        if (input_fd_ == standard_input && password_.reads_standard_input()) return exit_done;
         return read_header();
     }
 
@@ -140,7 +111,8 @@ class AccountsCommand : public CipherCommand {
         options_.backslash_escapes = format_ == "tsv";
         options_.header_names.assign(accounts::columns.begin(), accounts::columns.end());
         options_.encoding = file_encoding_.get();
-        options_.fallback = fallback_.get();
+        // As Excel writes a CSV on Windows, unless the file says or is told.
+        options_.fallback = input_encoding_.empty() ? fallback_.get() : nullptr;
         reader_.emplace(input_, options_);
         accounts::CsvRecord header;
         if (!reader_->next(header)) return refuse_file();
@@ -195,13 +167,11 @@ class AccountsCommand : public CipherCommand {
         return exit_refused;
     }
 
-    std::string input_path_, output_path_, delimiter_, format_ = "csv", input_encoding_;
-    std::string input_name_ = "standard input";
+    std::string delimiter_, format_ = "csv", input_encoding_;
     bool decrypt_ = false;
     DescriptorSource input_;
     accounts::CsvOptions options_;
-    std::unique_ptr<TextEncoding> file_encoding_, fallback_;
-    std::optional<WholeOutput> output_;
+    std::unique_ptr<TextEncoding> file_encoding_;
     std::optional<accounts::CsvReader> reader_;
     std::optional<accounts::AccountTable> table_;
 };

@@ -4,7 +4,7 @@
 #include "core/encoding_choice.h"
 #include "core/limits.h"
 #include "core/messages.h"
-#include "io.h"
+#include "core/system.h"
 
 namespace sipcrypt::cli {
 
@@ -54,14 +54,56 @@ Command::Command(CLI::App& tool, const std::string& name, const std::string& des
 }
 
 CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
-                             const std::string& description, PasswordInput::Confirm confirm)
-    : Command(tool, name, description), confirm_(confirm), password_(command()) {
+                             const std::string& description, PasswordInput::Confirm confirm,
+                             bool whole)
+    : Command(tool, name, description), confirm_(confirm), password_(command()), whole_(whole) {
     command()
         .add_option("--encoding", encoding_name_,
                     "the encoding the decrypting program reads, for example WINDOWS-1252 (" +
                         how_the_encoding_is_chosen() + "; sipcrypt --list-encodings)")
         ->type_name("NAME")
         ->check(not_empty("encoding name"));
+    command()
+        .add_option("-i,--input", input_path_,
+                    std::string(whole ? "read the CSV" : "read the lines") +
+                        " from FILE (default, or '-': standard input)")
+        ->type_name("FILE")
+        ->check(not_empty("file name ('-' is standard input)"));
+    if (!whole) return;
+    command()
+        .add_option("-o,--output", output_path_,
+                    "write the CSV to FILE, which appears whole or not at all "
+                    "(default, or '-': standard output)")
+        ->type_name("FILE")
+        ->check(not_empty("file name ('-' is standard output)"));
+}
+
+CipherCommand::~CipherCommand() {
+    if (input_fd_ != standard_input) close_file(input_fd_);
+}
+
+int CipherCommand::open_files() {
+    if (!input_path_.empty() && input_path_ != "-") {
+        input_name_ = input_path_;
+        if (Outcome opened = open_for_reading(input_path_, input_fd_); !opened.ok()) {
+            input_fd_ = standard_input;
+            report(opened.about(input_name_));
+            return exit_refused;
+        }
+    }
+    if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
+        (void)TextEncoding::open("CP" + std::to_string(ansi), fallback_);
+    }
+    if (whole_) {
+        output_.emplace(output_path_);
+    } else {
+        output_.emplace();
+    }
+    if (Outcome opened = output_->open(); !opened.ok()) {
+        report(opened);
+        return exit_refused;
+    }
+    return check_files();
 }
 
 int CipherCommand::run() {
@@ -81,7 +123,7 @@ int CipherCommand::run() {
         report(source);
         return exit_usage;
     }
-    if (const int status = check_files(); status != exit_done) return status;
+    if (const int status = open_files(); status != exit_done) return status;
     SecretBytes password;
     if (Outcome read = password_.read(password, confirm_); !read.ok()) {
         report(read);

@@ -2,10 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/outcome.h"
+#include "core/text_encoding.h"
+#include "io.h"
 #include "password_input.h"
+#include "whole_output.h"
 
 namespace sipcrypt {
 class Codec;
@@ -40,28 +44,38 @@ class Command {
     CLI::App* command_;
 };
 
-// A command that works under one password in one encoding. run() does the
-// set-up they share, in this order: --encoding; the command's
-// check_files(), which opens every file it reads or writes so that what
-// cannot be used is refused before the password is asked; the password;
-// the codec, keyed once for all values; then the command's transform().
+// A command that works under one password in one encoding, from an input
+// (-i) to an output. run() does the set-up they share, in this order:
+// --encoding; that the password has a source; the input and the output
+// opened, and the command's check_files(), so that what cannot be used is
+// refused before the password is asked; the password; the codec, keyed once
+// for all values; then the command's transform().
 class CipherCommand : public Command {
   public:
     int run() final;
+    ~CipherCommand() override;
 
   protected:
+    // With `whole`, the output appears whole or not at all where -o points.
     CipherCommand(CLI::App& tool, const std::string& name, const std::string& description,
-                  PasswordInput::Confirm confirm);
+                  PasswordInput::Confirm confirm, bool whole);
 
     // Whether a typed password is asked twice; check_files() may change it.
     PasswordInput::Confirm confirm_;
     PasswordInput password_;
+    std::string input_path_, output_path_, input_name_ = "standard input";
+    int input_fd_ = standard_input;
+    // Input that turns out not to be UTF-8 is Windows' own: the ANSI code page.
+    std::unique_ptr<TextEncoding> fallback_;
+    std::optional<WholeOutput> output_;
 
   private:
     // exit_done, or once reported, the exit status.
-    virtual int check_files() = 0;
+    int open_files();
+    virtual int check_files() { return exit_done; }
     virtual int transform(Codec& codec) = 0;
 
+    bool whole_;
     std::string encoding_name_;
 };
 

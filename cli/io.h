@@ -35,9 +35,6 @@ bool is_terminal(int fd);
 bool is_standard_input(const std::string& path);
 bool is_standard_input(int fd);
 
-// Whether standard output can be written: done, or why not.
-Outcome check_standard_output();
-
 // At start: standard descriptors that were closed stay closed for reading
 // and writing, and no file the tool opens takes their numbers; on Windows,
 // bytes pass unchanged.

@@ -87,12 +87,6 @@ bool is_standard_input(int fd) {
            (::fstat(STDIN_FILENO, &in) == 0 && ::fstat(fd, &other) == 0 && same_file(in, other));
 }
 
-Outcome check_standard_output() {
-    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
-    if (flags < 0) return last_error();
-    return (flags & O_ACCMODE) == O_RDONLY ? Code::not_open_for_writing : Code::done;
-}
-
 void hold_closed_standard_descriptors() {
     for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
         if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;

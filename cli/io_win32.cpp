@@ -152,10 +152,6 @@ bool is_standard_input(int fd) {
     return fd == standard_input;
 }
 
-Outcome check_standard_output() {
-    return Code::done;
-}
-
 // Bytes go in and out as they are: no CRLF translation, no end at Ctrl-Z.
 void hold_closed_standard_descriptors() {
     for (const int fd : {standard_input, standard_output, standard_error}) {

@@ -15,7 +15,6 @@ constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 // The longest run of unread bytes that can still become an acceptable line:
 // its content and the CR of a CRLF.
 constexpr std::size_t longest_pending = LineReader::max_line_length + 1;
-static_assert(longest_raw_line >= longest_pending + utf8_bom.size());
 
 std::optional<ByteOrder> utf16_mark(std::string_view bytes) {
     if (bytes.substr(0, 2) == "\xFF\xFE") return ByteOrder::little;
@@ -32,9 +31,10 @@ std::string_view without_line_end(std::string_view line, bool ended) {
 
 }  // namespace
 
-LineReader::LineReader(int fd, TextEncoding* fallback)
+LineReader::LineReader(int fd, TextEncoding* fallback, bool first_line_only)
     : fd_(fd),
       fallback_(fallback),
+      first_line_only_(first_line_only),
       buffer_(longest_pending + Utf16Decoder::most_utf8(chunk_size)),
       raw_(chunk_size) {}
 
@@ -49,13 +49,15 @@ bool LineReader::fill() {
     }
     std::size_t got = 0, skip = 0;
     if (!started_) {
-        // The first bytes whole, to see a byte-order mark however they came.
+        // A byte at a time while what came may begin a byte-order mark, so
+        // that it is seen however it came and nothing past it is read.
         started_ = true;
-        for (std::size_t n = 1; got < utf8_bom.size() && n > 0; got += n) {
-            if (error_ = read_some(fd_, raw_.data() + got, utf8_bom.size() - got, n);
-                !error_.ok()) {
-                return false;
-            }
+        for (std::size_t n = 1; n > 0; got += n) {
+            const std::string_view head(raw_.data(), got);
+            const bool maybe = got == 0 || (got < 3 && head == utf8_bom.substr(0, got)) ||
+                               (got < 2 && (head == "\xFF" || head == "\xFE"));
+            if (!maybe) break;
+            if (error_ = read_some(fd_, raw_.data() + got, 1, n); !error_.ok()) return false;
         }
         const std::string_view head(raw_.data(), got);
         if (const auto order = utf16_mark(head)) {
@@ -64,7 +66,8 @@ bool LineReader::fill() {
         } else if (head == utf8_bom) {
             skip = 3;
         }
-    } else if (error_ = read_some(fd_, raw_.data(), raw_.size(), got); !error_.ok()) {
+    } else if (error_ = read_some(fd_, raw_.data(), first_line_only_ ? 1 : raw_.size(), got);
+               !error_.ok()) {
         return false;
     }
     at_end_ = got == 0;
@@ -115,6 +118,9 @@ Outcome LineReader::next(std::optional<std::string_view>& line, std::string_view
             break;
         }
         scanned = end_ - start_;
+        if (scanned > longest_pending && first_line_only_) {
+            return Outcome::over_limit(Code::line_too_long, max_line_length);
+        }
         if (scanned > longest_pending) {
             // Forget what is buffered of this line but keep looking for its end.
             too_long = true;
@@ -140,60 +146,11 @@ Outcome LineReader::next(std::optional<std::string_view>& line, std::string_view
     return Code::done;
 }
 
-Outcome finish_first_line(SecretBytes& line, bool ended) {
-    // Windows PowerShell 5.1 writes a password file in UTF-16, with its mark.
-    if (const auto order = utf16_mark({line.data(), line.size()})) {
-        SecretBytes text(Utf16Decoder::most_utf8(line.size()));
-        Utf16Decoder decoder(*order);
-        char* end = decoder.decode({line.data() + 2, line.size() - 2}, text.data());
-        const bool whole = decoder.finish(end);
-        text.resize(static_cast<std::size_t>(end - text.data()));
-        line.swap(text);
-        if (!whole) {
-            line.clear();
-            return Code::half_utf16_unit;
-        }
-    } else if (std::string_view(line.data(), line.size()).substr(0, 3) == utf8_bom) {
-        line.erase(line.begin(), line.begin() + 3);
-    }
-    const std::string_view kept = without_line_end({line.data(), line.size()}, ended);
-    if (kept.size() > LineReader::max_line_length) {
-        line.clear();
-        return Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
-    }
-    line.resize(kept.size());
-    return Code::done;
-}
-
-Outcome read_first_line(int fd, SecretBytes& line, bool& got) {
+Outcome finish_typed_line(SecretBytes& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() <= LineReader::max_line_length) return Code::done;
     line.clear();
-    got = false;
-    std::size_t unit = 1;  // 2 in UTF-16, where an LF is two bytes
-    for (;;) {
-        char c;
-        std::size_t count = 0;
-        if (Outcome read = read_some(fd, &c, 1, count); !read.ok()) return read;
-        if (count == 0) {
-            if (line.empty()) return Code::done;
-            got = true;
-            return finish_first_line(line, false);
-        }
-        line.push_back(c);
-        const std::string_view end(line.data() + line.size() - std::min(line.size(), unit), unit);
-        if (line.size() % unit == 0 && (end == "\n" || end == std::string_view("\n\0", 2) ||
-                                        end == std::string_view("\0\n", 2))) {
-            line.resize(line.size() - unit);
-            break;
-        }
-        if (line.size() == 2 && utf16_mark({line.data(), 2})) unit = 2;
-        // Refused at once: the source may never end (/dev/zero).
-        if (line.size() > unit * longest_raw_line) {
-            line.clear();
-            return Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
-        }
-    }
-    got = true;
-    return finish_first_line(line);
+    return Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
 }
 
 }  // namespace sipcrypt::cli

@@ -12,11 +12,11 @@
 namespace sipcrypt::cli {
 
 // How every line is read, whatever its source (standard input, a file of
-// values, a password file, a descriptor, the terminal): it ends at LF, a CR
-// just before the LF is part of the line end, and a last line without LF
-// counts (a CR at its end is no line end, and stays). A byte-order mark at
-// the start is dropped: UTF-8's, or UTF-16's, and then the text is read as
-// UTF-16, as Windows PowerShell 5.1 and cmd /u pipe it. A line longer than
+// values, a password file or descriptor): it ends at LF, a CR just before
+// the LF is part of the line end, and a last line without LF counts (a CR at
+// its end is no line end, and stays). A byte-order mark at the start is
+// dropped: UTF-8's, or UTF-16's, and then the text is read as UTF-16, as
+// Windows PowerShell 5.1 and cmd /u write it. A line longer than
 // max_line_length is refused, not cut short. Lines may be clear values or
 // passwords: buffers are wiped.
 class LineReader {
@@ -25,13 +25,14 @@ class LineReader {
 
     // `fallback`: the encoding of input that turns out not to be UTF-8 (on
     // Windows, the ANSI code page), while nothing before was anything but
-    // ASCII; or none.
-    explicit LineReader(int fd, TextEncoding* fallback = nullptr);
+    // ASCII; or none. With `first_line_only`, nothing past the first line's
+    // end is read: the descriptor may carry values after a password.
+    explicit LineReader(int fd, TextEncoding* fallback = nullptr, bool first_line_only = false);
 
     // The next line as UTF-8, without its end, valid until the next call;
     // none at the end of input. `end` is how it ended: "\n", "\r\n" or "".
     // A line that is too long gives line_too_long, and the next call goes
-    // on after it.
+    // on after it (with first_line_only, at once: the input may never end).
     Outcome next(std::optional<std::string_view>& line, std::string_view& end);
 
   private:
@@ -40,7 +41,7 @@ class LineReader {
 
     int fd_;
     TextEncoding* fallback_;
-    bool in_fallback_ = false, non_ascii_seen_ = false;
+    bool first_line_only_, in_fallback_ = false, non_ascii_seen_ = false;
     std::optional<Utf16Decoder> utf16_;
     SecretBytes buffer_, raw_, decoded_;
     std::size_t start_ = 0;
@@ -49,16 +50,7 @@ class LineReader {
     Outcome error_;
 };
 
-// The first line of `fd`, by the same rules, read one byte at a time so that
-// nothing after its LF is consumed: the descriptor may carry values after
-// the password. `got` is false when the input was empty.
-Outcome read_first_line(int fd, SecretBytes& line, bool& got);
-
-// For readers that take a line byte by byte up to its LF: the most bytes
-// worth keeping before the line is known to be too long, and the rules
-// applied to what was read (UTF-16, the line end's CR, a byte-order mark,
-// the length); `ended` says whether an LF ended it.
-inline constexpr std::size_t longest_raw_line = LineReader::max_line_length + 4;
-Outcome finish_first_line(SecretBytes& line, bool ended = true);
+// A typed line's CR dropped, and its length checked.
+Outcome finish_typed_line(SecretBytes& line);
 
 }  // namespace sipcrypt::cli

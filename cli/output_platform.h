@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "core/outcome.h"
@@ -32,33 +31,31 @@ struct Spool {
     std::string name;    // that name; for a temporary file, where it is, for messages
 };
 
-// Opens what `path` names ("-" is standard output) as a redirection would,
-// the system's rules for links and permissions applying, and finds how it
-// can take the output. Every refusal comes from here, before any work.
+// Opens what `path` names ("-": standard output) as a redirection would,
+// and finds how it can take the output; every refusal comes from here.
 Outcome open_target(const std::string& path, Target& target);
 void close_target(Target& target);
 
-// Where the output waits: for a file, beside it, with no name where the
-// system allows it, and with the file's extended attributes (a file whose
-// attributes cannot be copied is written in place instead); else unnamed
-// among temporary files. Readable by its owner only.
+// Where the output waits, readable by its owner only: beside a file, with
+// its extended attributes (if they cannot be copied, the file is rewritten
+// in place instead), else among temporary files; unnamed where it can be.
 Outcome open_spool(Target& target, Spool& spool);
 
-// The spool, synced, takes the file's place with the file's mode, owner and
-// access lists; the folder is synced too. Nothing half-written can show.
+// The spool, synced, takes the file's place with its mode, owner and access
+// lists; the folder is synced too.
 Outcome put_in_place(Spool& spool, const Target& target);
 
 // Removes an undelivered spool and closes it.
 void discard(Spool& spool);
 
-// The size of what was written to `fd`, which then reads from its start.
-Outcome rewind(int fd, std::uint64_t& size);
+// Where `fd` ends, and moving it to `offset`.
+Outcome size_of(int fd, std::uint64_t& size);
+Outcome seek(int fd, std::uint64_t offset);
+// Cuts the file at `size` and syncs it.
+Outcome cut(int fd, std::uint64_t size);
 
-// Around rewriting a file in place: a lock that another run waits for,
-// room for `size` bytes before any byte changes, the signals that would end
-// the tool held; then the file cut to `size` (when it was written whole),
-// synced, and all let go.
-Outcome begin_in_place(const Target& target, std::uint64_t size);
-Outcome end_in_place(const Target& target, std::optional<std::uint64_t> size);
+// Around rewriting a file in place: a lock that another run waits for, and
+// the signals that would end the tool held; then both let go.
+void hold(const Target& target, bool on);
 
 }  // namespace sipcrypt::cli::output_platform

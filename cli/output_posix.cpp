@@ -27,23 +27,21 @@ Outcome last_error(int error = errno) {
     return error == 0 ? Outcome() : Outcome::from_system({error, std::generic_category()});
 }
 
-// The signals that end the tool unless caught.
+// The signals that end the tool unless caught: held while a file changes,
+// and caught to remove a named spool.
 constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
                                   SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
 void hold_signals(bool hold) {
     static sigset_t previous;
-    if (!hold) {
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
-        return;
-    }
     sigset_t ending;
     sigemptyset(&ending);
     for (const int s : ending_signals) sigaddset(&ending, s);
-    sigprocmask(SIG_BLOCK, &ending, &previous);
+    sigprocmask(hold ? SIG_BLOCK : SIG_SETMASK, hold ? &ending : &previous,
+                hold ? &previous : nullptr);
 }
 
-// A spool with a name, removed through its folder if a signal ends the
-// tool, so that a folder renamed meanwhile does not strand it.
+// Removed through its folder, so that a folder renamed meanwhile does not
+// strand it.
 volatile sig_atomic_t armed = 0;
 int armed_folder = -1;
 char armed_name[NAME_MAX + 1];
@@ -56,7 +54,7 @@ extern "C" void remove_and_end(int signal_number) {
 
 void arm(int folder, const std::string& name) {
     std::memcpy(armed_name, name.c_str(), name.size() + 1);
-    armed_folder = folder;
+    armed_folder = ::dup(folder);
     armed = 1;
     for (const int s : ending_signals) {
         struct sigaction action = {};
@@ -72,27 +70,20 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string name_of(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
-}
-
-bool same_file(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // Which of the tool's descriptors `path` names, if any: a number in one of
-// its own descriptor folders (/proc/self/fd, /proc/thread-self/fd, and by
-// any other name, as /dev/fd and /dev/stdout lead there); -1 for none.
+// its own descriptor folders (/proc/self/fd, /proc/thread-self/fd, whatever
+// they are called, as /dev/fd and /dev/stdout lead there); -1 for none.
 int descriptor_named(std::string path) {
     struct stat own, thread, folder, link;
     if (::stat("/proc/self/fd", &own) != 0) return -1;
     if (::stat("/proc/thread-self/fd", &thread) != 0) thread = own;
     for (int hops = 0; hops < 40; ++hops) {
-        const std::string number = name_of(path);
+        const std::string number = path.substr(path.rfind('/') + 1);
         if (!number.empty() && number.size() < 10 &&
             number.find_first_not_of("0123456789") == std::string::npos &&
             ::stat(folder_of(path).c_str(), &folder) == 0 &&
-            (same_file(folder, own) || same_file(folder, thread))) {
+            ((folder.st_dev == own.st_dev && folder.st_ino == own.st_ino) ||
+             (folder.st_dev == thread.st_dev && folder.st_ino == thread.st_ino))) {
             return std::atoi(number.c_str());
         }
         if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return -1;
@@ -105,37 +96,22 @@ int descriptor_named(std::string path) {
     return -1;
 }
 
-Outcome writable(int fd) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0) return last_error();
-    return (flags & O_ACCMODE) == O_RDONLY ? Code::not_open_for_writing : Code::done;
-}
-
 long flags_of(int fd) {
     long flags = 0;
     return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 ? flags : 0;
 }
 
-// Why a file may not be opened to write: chattr's flags, or the system's
-// reason.
-Outcome refused(const std::string& path, int error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    const long flags = fd < 0 ? 0 : flags_of(fd);
-    if (fd >= 0) ::close(fd);
-    if ((flags & FS_IMMUTABLE_FL) != 0) return Code::immutable;
-    if ((flags & FS_APPEND_FL) != 0) return Code::append_only;
-    return last_error(error);
-}
-
 // A name for a file of ours in `folder`, within its limit on names.
-std::string name_beside(int folder, const std::string& name, const std::string& suffix) {
+std::string name_beside(int folder, const std::string& name) {
+    const std::string suffix = ".sipcrypt-" + std::to_string(::getpid());
     const long limit = ::fpathconf(folder, _PC_NAME_MAX);
     const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
     return name.substr(0, room > suffix.size() ? room - suffix.size() : 0) + suffix;
 }
 
-// The extended attributes of `from` whose names `wanted` picks, onto `to`.
-bool copy_attributes(int from, int to, bool (*wanted)(std::string_view)) {
+// The extended attributes of `from`, the access lists among them or all
+// others, onto `to`.
+bool copy_attributes(int from, int to, bool access_lists) {
     std::vector<char> names(
         static_cast<std::size_t>(std::max<ssize_t>(::flistxattr(from, nullptr, 0), 0)));
     const ssize_t listed = names.empty() ? 0 : ::flistxattr(from, names.data(), names.size());
@@ -143,7 +119,7 @@ bool copy_attributes(int from, int to, bool (*wanted)(std::string_view)) {
     for (std::size_t at = 0; at < static_cast<std::size_t>(listed);
          at += std::strlen(&names[at]) + 1) {
         const char* name = &names[at];
-        if (!wanted(name)) continue;
+        if ((std::strncmp(name, "system.posix_acl_", 17) == 0) != access_lists) continue;
         std::vector<char> value(
             static_cast<std::size_t>(std::max<ssize_t>(::fgetxattr(from, name, nullptr, 0), 0)) +
             1);
@@ -156,74 +132,69 @@ bool copy_attributes(int from, int to, bool (*wanted)(std::string_view)) {
     return true;
 }
 
-bool is_access_list(std::string_view name) {
-    return name.substr(0, 17) == "system.posix_acl_";
-}
-bool is_not_access_list(std::string_view name) {
-    return !is_access_list(name);
-}
-
 }  // namespace
 
 Outcome open_target(const std::string& path, Target& target) {
     target = {};
-    if (path.empty() || path == "-") return writable(target.fd = STDOUT_FILENO);
-    if ((target.fd = descriptor_named(path)) >= 0) return writable(target.fd);
+    if (path.empty() || path == "-") target.fd = STDOUT_FILENO;
+    if (target.fd >= 0 || (target.fd = descriptor_named(path)) >= 0) {
+        const int flags = ::fcntl(target.fd, F_GETFL);
+        return flags < 0                         ? last_error()
+               : (flags & O_ACCMODE) == O_RDONLY ? Code::not_open_for_writing
+                                                 : Code::done;
+    }
     // As a redirection opens it, but neither made nor cut yet; a FIFO with no
-    // reader is said to be waited for.
+    // reader is said to be waited for. A link to a file that is not there
+    // yet: the kernel makes it where its rules for links let it, and it goes
+    // again if the output does not come.
     int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENXIO) {
         report(Outcome(Code::waiting_for_reader).about(path));
         fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     }
-    // A link to a file that is not there yet: the kernel makes it, as a
-    // redirection would, where its rules for links let it; it goes again
-    // if the output does not come.
     struct stat info;
     if (fd < 0 && errno == ENOENT && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
         target.created = fd >= 0;
     }
-    if (fd < 0 && errno == EPERM) return refused(path, errno);
+    if (fd < 0 && errno == EPERM) {
+        // chattr's flags, where they are the reason.
+        const int error = errno, readable = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        const long flags = readable < 0 ? 0 : flags_of(readable);
+        if (readable >= 0) ::close(readable);
+        if ((flags & FS_IMMUTABLE_FL) != 0) return Code::immutable;
+        return (flags & FS_APPEND_FL) != 0 ? Code::append_only : last_error(error);
+    }
     if (fd < 0 && errno != ENOENT) return last_error();
     target.kind = Target::Kind::file;
     target.path = path;
-    if (fd >= 0) {
-        // The folder of what was opened, wherever links led.
-        target.fd = fd;
-        target.own_fd = true;
-        ::fstat(fd, &info);
-        if (!S_ISREG(info.st_mode)) {
-            target.kind = Target::Kind::stream;
-            return last_error(::fcntl(fd, F_SETFL, O_WRONLY) == 0 ? 0 : errno);
-        }
-        target.exists = true;
-        std::vector<char> real(PATH_MAX + 1);
-        const std::string own = "/proc/self/fd/" + std::to_string(fd);
-        const ssize_t n = ::readlink(own.c_str(), real.data(), real.size() - 1);
-        if (n > 0) target.path.assign(real.data(), static_cast<std::size_t>(n));
+    target.fd = fd;
+    target.own_fd = target.exists = fd >= 0;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
+        target.kind = Target::Kind::stream;
+        return last_error(::fcntl(fd, F_SETFL, O_WRONLY) == 0 ? 0 : errno);
     }
-    target.name = name_of(target.path);
-    target.folder = ::open(folder_of(target.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (target.folder < 0) return last_error(errno == ENOENT ? ENOENT : errno);
-    const long folder_flags = flags_of(target.folder);
+    // The folder of what was opened, wherever links led.
+    std::vector<char> real(PATH_MAX + 1);
+    const ssize_t n =
+        fd < 0 ? -1
+               : ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), real.data(), PATH_MAX);
+    if (n > 0) target.path.assign(real.data(), static_cast<std::size_t>(n));
+    target.name = target.path.substr(target.path.rfind('/') + 1);
+    const std::string folder_path = folder_of(target.path);
+    target.folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat folder;
-    ::fstat(target.folder, &folder);
-    const uid_t me = ::geteuid();
+    if (target.folder < 0 || ::fstat(target.folder, &folder) != 0) return last_error();
+    const long folder_flags = flags_of(target.folder);
+    if ((folder_flags & FS_IMMUTABLE_FL) != 0 && !target.exists) return Code::immutable;
+    const bool writable = ::faccessat(AT_FDCWD, folder_path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    if (!target.exists) return last_error(writable ? 0 : errno);
     // Renamed over only where the folder lets it be: a writable folder that,
     // when sticky (as /tmp is), is ours or holds a file of ours.
+    const uid_t me = ::geteuid();
     const bool replaceable =
-        ::faccessat(AT_FDCWD, folder_of(target.path).c_str(), W_OK | X_OK, AT_EACCESS) == 0 &&
-        (folder_flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) == 0 &&
-        ((folder.st_mode & S_ISVTX) == 0 || me == 0 || folder.st_uid == me ||
-         (target.exists && info.st_uid == me));
-    if (!target.exists) {
-        if ((folder_flags & FS_IMMUTABLE_FL) != 0) return Code::immutable;
-        return last_error(
-            ::faccessat(AT_FDCWD, folder_of(target.path).c_str(), W_OK | X_OK, AT_EACCESS) == 0
-                ? 0
-                : errno);
-    }
+        writable && (folder_flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) == 0 &&
+        ((folder.st_mode & S_ISVTX) == 0 || me == 0 || folder.st_uid == me || info.st_uid == me);
     if (info.st_nlink > 1 || !replaceable) target.kind = Target::Kind::in_place;
     return Code::done;
 }
@@ -238,36 +209,36 @@ void close_target(Target& target) {
 Outcome open_spool(Target& target, Spool& spool) {
     const bool beside = target.kind == Target::Kind::file;
     const char* tmpdir = std::getenv("TMPDIR");
-    const std::string temporary = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    const bool named_tmpdir = tmpdir != nullptr && *tmpdir != '\0';
+    const std::string temporary = named_tmpdir ? tmpdir : "/tmp";
     const int folder =
         beside ? target.folder : ::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     spool.fd = folder < 0 ? -1 : ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (spool.fd < 0 && folder >= 0 && (errno == EOPNOTSUPP || errno == EISDIR)) {
-        // No unnamed files there: a named one, which the name and its removal
-        // come into being together.
+        // No unnamed files there: a named one, which comes into being with
+        // its removal.
         hold_signals(true);
-        spool.name = name_beside(folder, beside ? target.name : "",
-                                 ".sipcrypt-" + std::to_string(::getpid()));
+        spool.name = name_beside(folder, beside ? target.name : "");
         spool.fd =
             ::openat(folder, spool.name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        spool.named = spool.fd >= 0;
-        if (spool.named && beside) arm(::dup(folder), spool.name);
-        if (spool.named && !beside) ::unlinkat(folder, spool.name.c_str(), 0);
+        spool.named = spool.fd >= 0 && beside;
+        if (spool.named) arm(folder, spool.name);
+        if (spool.fd >= 0 && !beside) ::unlinkat(folder, spool.name.c_str(), 0);
         hold_signals(false);
     }
     const int error = spool.fd < 0 ? errno : 0;
     if (!beside && folder >= 0) ::close(folder);
-    const std::string where =
-        tmpdir != nullptr && *tmpdir != '\0' ? "TMPDIR (" + temporary + ")" : temporary;
-    if (!beside) spool.name = "the temporary file in " + where;
+    if (!beside)
+        spool.name =
+            "the temporary file in " + (named_tmpdir ? "TMPDIR (" + temporary + ")" : temporary);
     if (error != 0) {
-        Outcome failed = Outcome::from_system({error, std::generic_category()});
+        Outcome failed = last_error(error);
         failed.code = beside ? Code::no_file_beside : Code::no_spool_there;
-        if (!beside) failed.subject = where;
+        if (!beside) failed.subject = spool.name.substr(22);
         return failed;
     }
     // Attributes that cannot be copied keep the file where it is: rewritten.
-    if (beside && target.exists && !copy_attributes(target.fd, spool.fd, is_not_access_list)) {
+    if (beside && target.exists && !copy_attributes(target.fd, spool.fd, false)) {
         discard(spool);
         target.kind = Target::Kind::in_place;
         return open_spool(target, spool);
@@ -283,98 +254,61 @@ Outcome put_in_place(Spool& spool, const Target& target) {
     if (target.exists &&
         (::fstat(target.fd, &info) != 0 || ::fchmod(spool.fd, info.st_mode & 07777) != 0 ||
          (::geteuid() == 0 && ::fchown(spool.fd, info.st_uid, info.st_gid) != 0) ||
-         !copy_attributes(target.fd, spool.fd, is_access_list))) {
+         !copy_attributes(target.fd, spool.fd, true))) {
         return last_error();
     }
     if (::fsync(spool.fd) != 0) return last_error();
     hold_signals(true);
+    // Linked under a name of its own first where a file is replaced: a link
+    // cannot replace one.
+    const std::string name = spool.named     ? spool.name
+                             : target.exists ? name_beside(target.folder, target.name)
+                                             : target.name;
     int error = 0;
-    if (spool.named) {
-        error =
-            ::renameat(target.folder, spool.name.c_str(), target.folder, target.name.c_str()) == 0
-                ? 0
-                : errno;
-    } else {
-        // Linked under a name of its own first where a file is replaced: a
-        // link cannot replace one.
-        const std::string own = "/proc/self/fd/" + std::to_string(spool.fd);
-        const std::string name =
-            target.exists
-                ? name_beside(target.folder, target.name, ".sipcrypt-" + std::to_string(::getpid()))
-                : target.name;
-        error = ::linkat(AT_FDCWD, own.c_str(), target.folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0
-                    ? 0
-                    : errno;
-        if (error == 0 && target.exists &&
-            ::renameat(target.folder, name.c_str(), target.folder, target.name.c_str()) != 0) {
-            error = errno;
-            ::unlinkat(target.folder, name.c_str(), 0);
-        }
+    if (!spool.named && ::linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(spool.fd)).c_str(),
+                                 target.folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        error = errno;
+    } else if (name != target.name &&
+               ::renameat(target.folder, name.c_str(), target.folder, target.name.c_str()) != 0) {
+        error = errno;
+        if (!spool.named) ::unlinkat(target.folder, name.c_str(), 0);
     }
-    if (error == 0) {
-        spool.named = false;
-        armed = 0;
-    }
+    if (error == 0) spool.named = false;
+    armed = armed != 0 && error != 0;
     hold_signals(false);
-    if (error != 0) return last_error(error);
-    return last_error(::fsync(target.folder) == 0 ? 0 : errno);
+    return last_error(error != 0 ? error : ::fsync(target.folder) == 0 ? 0 : errno);
 }
 
 void discard(Spool& spool) {
     if (spool.fd >= 0) ::close(spool.fd);
     if (spool.named && armed != 0) ::unlinkat(armed_folder, armed_name, 0);
-    if (armed != 0) ::close(armed_folder);
     armed = 0;
     spool = {};
 }
 
-Outcome rewind(int fd, std::uint64_t& size) {
+Outcome size_of(int fd, std::uint64_t& size) {
     const off_t end = ::lseek(fd, 0, SEEK_END);
     size = static_cast<std::uint64_t>(end);
-    return last_error(end < 0 || ::lseek(fd, 0, SEEK_SET) != 0 ? errno : 0);
+    return last_error(end < 0 ? errno : 0);
 }
 
-Outcome begin_in_place(const Target& target, std::uint64_t size) {
-    if (::flock(target.fd, LOCK_EX | LOCK_NB) != 0) {
+Outcome seek(int fd, std::uint64_t offset) {
+    return last_error(::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0);
+}
+
+Outcome cut(int fd, std::uint64_t size) {
+    const bool done = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    return last_error(done ? 0 : errno);
+}
+
+void hold(const Target& target, bool on) {
+    if (on && ::flock(target.fd, LOCK_EX | LOCK_NB) != 0) {
         report(Outcome(Code::waiting_for_lock).about(target.path));
         while (::flock(target.fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
-    hold_signals(true);
-    // Room first, so that a full disk leaves the file as it was; where the
-    // file system cannot reserve it, zeros past the old end take it.
-    struct stat info;
-    ::fstat(target.fd, &info);
-    const auto old_size = static_cast<std::uint64_t>(info.st_size);
-    int error = 0;
-    if (size > old_size &&
-        ::fallocate(target.fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) != 0) {
-        error = errno;
-        if (error == EOPNOTSUPP) {
-            static const char zeros[65536] = {};
-            error = 0;
-            for (std::uint64_t at = old_size; at < size && error == 0; at += sizeof zeros) {
-                const auto n =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(size - at, sizeof zeros));
-                if (::pwrite(target.fd, zeros, n, static_cast<off_t>(at)) !=
-                    static_cast<ssize_t>(n))
-                    error = errno;
-            }
-            if (error != 0 && ::ftruncate(target.fd, static_cast<off_t>(old_size)) != 0)
-                error = errno;
-        }
-    }
-    if (error == 0 && ::lseek(target.fd, 0, SEEK_SET) != 0) error = errno;
-    return last_error(error);
-}
-
-Outcome end_in_place(const Target& target, std::optional<std::uint64_t> size) {
-    const bool done = !size || (::ftruncate(target.fd, static_cast<off_t>(*size)) == 0 &&
-                                ::fsync(target.fd) == 0);
-    const int error = done ? 0 : errno;
-    hold_signals(false);
-    ::flock(target.fd, LOCK_UN);
-    return last_error(error);
+    hold_signals(on);
+    if (!on) ::flock(target.fd, LOCK_UN);
 }
 
 }  // namespace sipcrypt::cli::output_platform

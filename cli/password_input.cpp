@@ -26,8 +26,12 @@ Outcome read_from(int fd, SecretBytes& password, PasswordInput::Confirm confirm)
     Outcome opened;
     if (auto terminal = TerminalPrompt::of(fd, opened)) return ask_on(*terminal, password, confirm);
     if (!opened.ok()) return opened;
-    bool got = false;
-    return read_first_line(fd, password, got);
+    LineReader reader(fd, nullptr, true);
+    std::optional<std::string_view> line;
+    std::string_view end;
+    if (Outcome read = reader.next(line, end); !read.ok()) return read;
+    if (line) password.assign(line->begin(), line->end());
+    return Code::done;
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outco
             return true;
         }
         if (c == '\n') return true;
-        if (line.size() == longest_raw_line) {
+        if (line.size() == LineReader::max_line_length + 2) {
             error = Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
             return true;
         }
@@ -193,7 +193,7 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
             answer.clear();
             return error;
         }
-        return finish_first_line(answer);
+        return finish_typed_line(answer);
     }
 }
 

@@ -108,7 +108,7 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
             error = Code::nothing_entered;
             break;
         }
-        if (line.size() == longest_raw_line) {
+        if (line.size() == LineReader::max_line_length + 2) {
             error = Outcome::over_limit(Code::line_too_long, LineReader::max_line_length);
             break;
         }
@@ -123,7 +123,7 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
         std::string utf8;
         utf16_to_utf8_as_is(line, utf8);
         answer.assign(utf8.begin(), utf8.end());
-        error = finish_first_line(answer);
+        error = finish_typed_line(answer);
         wipe_string(utf8);
     }
     wipe_string(line);

@@ -26,17 +26,12 @@ class ValuesCommand : public CipherCommand {
         : CipherCommand(
               tool, decrypt ? "decrypt" : "encrypt",
               decrypt ? "decrypt texts back to their values" : "encrypt values under a password",
-              decrypt ? PasswordInput::Confirm::no : PasswordInput::Confirm::yes),
+              decrypt ? PasswordInput::Confirm::no : PasswordInput::Confirm::yes, false),
           decrypt_(decrypt) {
         command().add_option(decrypt ? "TEXT" : "VALUE", arguments_,
                              decrypt ? "encrypted texts; without any, each line of the input is one"
                                      : "values to encrypt; without any, each line of the input is "
                                        "one");
-        command()
-            .add_option("-i,--input", input_path_,
-                        "read the lines from FILE (default, or '-': standard input)")
-            ->type_name("FILE")
-            ->check(not_empty("file name ('-' is standard input)"));
         command().footer(
             std::string(decrypt ? "Each text gives one line with its value, shown as UTF-8. A "
                                   "text that is not\nBase64 of whole 8-byte blocks, or whose "
@@ -50,32 +45,8 @@ class ValuesCommand : public CipherCommand {
             "Each output line ends as its input line did (LF or CRLF).\n\n" +
             examples(command().get_name()));
     }
-    ~ValuesCommand() override {
-        if (input_fd_ != standard_input) close_file(input_fd_);
-    }
 
   private:
-    int check_files() override {
-        if (Outcome out = output_.open(); !out.ok()) {
-            report(out);
-            return exit_refused;
-        }
-        if (!input_path_.empty() && input_path_ != "-") {
-            input_name_ = input_path_;
-            if (Outcome opened = open_for_reading(input_path_, input_fd_); !opened.ok()) {
-                input_fd_ = standard_input;
-                opened.subject = input_name_;
-                report(opened);
-                return exit_refused;
-            }
-        }
-        // As CSV files are read there: text that is not UTF-8 is Windows' own.
-        if (const std::uint16_t ansi = ansi_code_page(); ansi != 0) {
-            (void)TextEncoding::open("CP" + std::to_string(ansi), fallback_);
-        }
-        return exit_done;
-    }
-
     // One input to one line of output.
     void one(Codec& codec, std::string_view input, Outcome place, std::string_view end) {
         Outcome status;
@@ -90,8 +61,8 @@ class ValuesCommand : public CipherCommand {
             status = codec.encrypt(input, text_);
             result = text_;
         }
-        output_.write(status.ok() ? result : "");
-        output_.write(end);
+        output_->write(status.ok() ? result : "");
+        output_->write(end);
         if (status.ok() || status == Code::empty_value) return;
         unchosen_ =
             unchosen_ || status == Code::not_ascii_character || status == Code::not_ascii_byte;
@@ -102,8 +73,8 @@ class ValuesCommand : public CipherCommand {
     }
 
     int transform(Codec& codec) override {
-        to_terminal_ = decrypt_ && output_.to_terminal();
-        for (std::size_t i = 0; i < arguments_.size() && !output_.failed(); ++i) {
+        to_terminal_ = decrypt_ && output_->to_terminal();
+        for (std::size_t i = 0; i < arguments_.size() && !output_->failed(); ++i) {
             Outcome place;
             place.argument = i + 1;
             one(codec, arguments_[i], place, "\n");
@@ -116,7 +87,7 @@ class ValuesCommand : public CipherCommand {
             report(hint);
         }
         if (escaped_) report(Code::shown_escaped);
-        if (Outcome delivered = output_.commit(); !delivered.ok()) {
+        if (Outcome delivered = output_->commit(); !delivered.ok()) {
             report(delivered);
             return exit_refused;
         }
@@ -127,7 +98,7 @@ class ValuesCommand : public CipherCommand {
         LineReader reader(input_fd_, fallback_.get());
         std::string_view last_end = "\n";  // of the last line that had one
         // Once output fails, the rest cannot arrive: stop reading.
-        for (std::size_t number = 1; !output_.failed(); ++number) {
+        for (std::size_t number = 1; !output_->failed(); ++number) {
             std::optional<std::string_view> line;
             std::string_view end;
             Outcome read = reader.next(line, end);
@@ -138,7 +109,7 @@ class ValuesCommand : public CipherCommand {
                 read = decrypt_ ? Outcome::over_limit(Code::text_too_long, max_text_length)
                                 : Outcome::over_limit(Code::value_too_long, max_value_length);
                 read.line = number;
-                output_.write(last_end);
+                output_->write(last_end);
                 report(read);
                 refused_ = true;
                 continue;
@@ -157,10 +128,6 @@ class ValuesCommand : public CipherCommand {
 
     bool decrypt_;
     std::vector<std::string> arguments_;
-    std::string input_path_, input_name_ = "standard input";
-    int input_fd_ = standard_input;
-    std::unique_ptr<TextEncoding> fallback_;
-    WholeOutput output_;
     bool to_terminal_ = false, escaped_ = false, refused_ = false, unchosen_ = false;
     std::string text_;
     SecretBytes value_;

@@ -1,5 +1,6 @@
 #include "whole_output.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "io.h"
@@ -45,12 +46,8 @@ Outcome WholeOutput::failure(Outcome outcome) const {
 
 Outcome WholeOutput::open() {
     buffer_.reserve(buffer_capacity);
-    if (!whole_) {
-        target_.fd = standard_output;
-        return failure(in_plain_words(check_standard_output()));
-    }
-    Outcome opened = output_platform::open_target(path_, target_);
-    if (opened.ok()) opened = output_platform::open_spool(target_, spool_);
+    Outcome opened = output_platform::open_target(whole_ ? path_ : "-", target_);
+    if (opened.ok() && whole_) opened = output_platform::open_spool(target_, spool_);
     return opened.ok() ? opened : failure(in_plain_words(std::move(opened)));
 }
 
@@ -87,13 +84,28 @@ Outcome WholeOutput::commit() {
 }
 
 // Into the target as it is open: at its own offset, appending if it appends.
-// A file rewritten in place is written from its start and then cut to length.
+// A file rewritten in place has room made first, so that a full disk leaves
+// it as it was: zeros past its old end, which every file system takes, cut
+// off again if they do not fit. It is then written from its start and cut to
+// length, with the signals that would end the tool held.
 Outcome WholeOutput::deliver() {
-    std::uint64_t size = 0;
-    Outcome done = output_platform::rewind(spool_.fd, size);
+    using namespace output_platform;
+    std::uint64_t size = 0, old_size = 0;
+    Outcome done = size_of(spool_.fd, size);
+    if (done.ok()) done = seek(spool_.fd, 0);
     const bool in_place = target_.kind == Target::Kind::in_place;
-    if (done.ok() && in_place) done = output_platform::begin_in_place(target_, size);
     std::vector<char> copied(buffer_capacity);
+    if (in_place) {
+        hold(target_, true);
+        if (done.ok()) done = size_of(target_.fd, old_size);
+        for (std::uint64_t end = old_size; done.ok() && end < size; end += copied.size()) {
+            done = write_all(target_.fd,
+                             {copied.data(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                 size - end, copied.size()))});
+        }
+        if (!done.ok()) (void)cut(target_.fd, old_size);
+        if (done.ok()) done = seek(target_.fd, 0);
+    }
     while (done.ok()) {
         std::size_t got = 0;
         done = read_some(spool_.fd, copied.data(), copied.size(), got);
@@ -102,9 +114,8 @@ Outcome WholeOutput::deliver() {
     }
     secure_wipe(copied.data(), copied.size());
     if (in_place) {
-        Outcome ended = output_platform::end_in_place(
-            target_, done.ok() ? std::optional<std::uint64_t>(size) : std::nullopt);
-        if (done.ok()) done = std::move(ended);
+        if (done.ok()) done = cut(target_.fd, size);
+        hold(target_, false);
     }
     return as(Code::not_written, std::move(done));
 }
