@@ -49,14 +49,18 @@ void add_hints(std::string_view field, std::vector<Outcome>& hints) {
 }  // namespace
 
 AccountTable::AccountTable(const CsvShape& shape, bool decrypt, bool to_terminal)
-    : shape_(shape), decrypt_(decrypt), to_terminal_(to_terminal), writer_(shape_) {
+    : shape_(shape),
+      on_terminal_(shape),
+      decrypt_(decrypt),
+      to_terminal_(to_terminal),
+      writer_(to_terminal ? on_terminal_ : shape) {
     // A terminal shows UTF-8: whatever the file's encoding, it gets escaped
     // UTF-8, never bytes that it would read otherwise.
-    if (to_terminal_) {
-        shape_.form = CsvShape::Form::utf8;
-        shape_.bom = false;
-        shape_.preamble = escaped(shape_.preamble);
-        if (!shape_.preamble.empty() && shape_.preamble.back() != '\n') shape_.preamble += '\n';
+    on_terminal_.form = CsvShape::Form::utf8;
+    on_terminal_.bom = false;
+    on_terminal_.preamble = escaped(on_terminal_.preamble);
+    if (!on_terminal_.preamble.empty() && on_terminal_.preamble.back() != '\n') {
+        on_terminal_.preamble += '\n';
     }
 }
 

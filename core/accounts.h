@@ -39,7 +39,8 @@ class AccountTable {
     // then tells. Called before any key is asked for.
     Outcome read_header(const CsvRecord& header);
 
-    // The start of the output, then each row after the header.
+    // The start of the output, then each row after the header. `shape` is
+    // the reader's, and must outlive the table.
     void start(ByteSink& out);
     void add(Codec& codec, const CsvRecord& record, ByteSink& out);
 
@@ -59,7 +60,8 @@ class AccountTable {
 
     static constexpr std::size_t no_column = static_cast<std::size_t>(-1);
 
-    CsvShape shape_;  // as it is written: on a terminal, UTF-8
+    const CsvShape& shape_;  // the reader's, which may learn more as it reads
+    CsvShape on_terminal_;   // the same shape in UTF-8, for a terminal
     bool decrypt_, to_terminal_;
     CsvWriter writer_;
     std::array<std::size_t, 4> column_of_{};
