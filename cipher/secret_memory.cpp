@@ -18,13 +18,33 @@ void secure_wipe(void* data, std::size_t size) noexcept {
     asm volatile("" : : "r"(data) : "memory");
 }
 
-// Deeper than the cipher's loops reach, with room to spare.
-constexpr std::size_t swept_stack = 4096;
+namespace {
 
-[[gnu::noinline]] void wipe_stack_below() noexcept {
-    unsigned char area[swept_stack];
+// Deeper than the cipher's loops reach, with room to spare; and, once for
+// many values, deeper than everything that calls the cipher for one.
+constexpr std::size_t swept_stack = 4096;
+constexpr std::size_t deep_stack = 64 * 1024;
+thread_local int sweeps_deferred = 0;
+
+template <std::size_t Size>
+[[gnu::noinline]] void sweep() noexcept {
+    unsigned char area[Size];
     secure_wipe(area, sizeof area);
     asm volatile("" : : "r"(area) : "memory");
+}
+
+}  // namespace
+
+void wipe_stack_below() noexcept {
+    if (sweeps_deferred == 0) sweep<swept_stack>();
+}
+
+StackSweepDeferred::StackSweepDeferred() noexcept {
+    ++sweeps_deferred;
+}
+
+StackSweepDeferred::~StackSweepDeferred() {
+    if (--sweeps_deferred == 0) sweep<deep_stack>();
 }
 
 void* allocate_secret(std::size_t size, std::size_t alignment) {

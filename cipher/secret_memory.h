@@ -16,6 +16,17 @@ void secure_wipe(void* data, std::size_t size) noexcept;
 // worked on secrets.
 void wipe_stack_below() noexcept;
 
+// While one lives, wipe_stack_below() waits; when it goes, the stack below
+// its owner is wiped once, deeper: for work that calls the cipher for many
+// values, which then sweeps once instead of once a value.
+class StackSweepDeferred {
+  public:
+    StackSweepDeferred() noexcept;
+    ~StackSweepDeferred();
+    StackSweepDeferred(const StackSweepDeferred&) = delete;
+    StackSweepDeferred& operator=(const StackSweepDeferred&) = delete;
+};
+
 // Wipes a string's whole buffer, including what past its current size
 // earlier, longer contents left there, and empties it.
 template <class Char>

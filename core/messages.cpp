@@ -74,6 +74,8 @@ constexpr Entry catalogue[] = {
     {Code::null_argument, "a pointer that must not be null is null"},
     {Code::buffer_too_small, "the buffer is too small: it needs {limit} bytes"},
     {Code::invalid_argument, "an argument is not valid"},
+    {Code::no_key, "no key is set: set one with the password first"},
+    {Code::out_of_memory, "there is not enough memory"},
 
     {Code::line_too_long, "the line is longer than {limit} bytes"},
     {Code::variable_not_set, "the environment variable is not set"},
@@ -303,6 +305,11 @@ std::string message(const Outcome& outcome, Audience audience) {
     std::string where = outcome.subject;
     if (!placed_inside && !place.empty()) where += (where.empty() ? "" : ": ") + place;
     return where.empty() ? what : where + ": " + what;
+}
+
+const char* message_template(Code code) {
+    const Entry& entry = entry_of(code);
+    return entry.code == code ? entry.text : "an unknown error";
 }
 
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {

@@ -16,6 +16,10 @@ enum class Audience { tool, dialog };
 // comes from here.
 std::string message(const Outcome& outcome, Audience audience = Audience::tool);
 
+// The catalogue's sentence for a code as it stands, its parameters marked:
+// "the value is longer than {limit} bytes".
+const char* message_template(Code code);
+
 // How the password can be given to the tool, for messages and its help.
 #ifdef _WIN32
 inline constexpr const char* password_options = "--password-file FILE or --password-env NAME";

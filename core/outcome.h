@@ -44,6 +44,8 @@ enum class Code : std::uint16_t {
     null_argument = 40,
     buffer_too_small = 41,  // limit: the size needed
     invalid_argument = 42,
+    no_key = 43,
+    out_of_memory = 44,
 
     // Reading input.
     line_too_long = 50,  // limit

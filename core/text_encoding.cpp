@@ -128,7 +128,9 @@ Outcome TextEncoding::from_utf8(std::string_view utf8, SecretBytes& out) {
     // Checked first so that a conversion error can only mean "cannot represent".
     if (const std::size_t bad = first_invalid_utf8(utf8); bad != npos) {
         if (!is_lone_surrogate(utf8.substr(bad))) return bad_byte(Code::not_utf8, utf8, bad);
-        return character_at(utf8.substr(0, bad + 1), bad, Code::broken_text);
+        Outcome broken = character_at(utf8.substr(0, bad + 1), bad, Code::broken_text);
+        broken.character = 0;  // half a character is none
+        return broken;
     }
     if (!converter_) {
         out.assign(utf8.begin(), utf8.end());
