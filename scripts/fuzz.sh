@@ -14,14 +14,14 @@
 #       it, and commit its input to fuzz/corpus/TARGET/ so that every replay
 #       runs it from then on.
 #
-# Targets: base64_decode decrypt round_trip encoding csv_accounts. Any finding
+# Targets: base64_decode decrypt round_trip encoding csv_accounts c_api. Any finding
 # fails the run and is kept in build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Inputs each target runs in a replay, after its corpus: about 40 s in all here.
 declare -A replay_runs=([base64_decode]=400000 [decrypt]=80000 [round_trip]=40000
-                        [encoding]=200000 [csv_accounts]=25000)
+                        [encoding]=200000 [csv_accounts]=25000 [c_api]=30000)
 
 mode=campaign
 seconds=30
@@ -36,7 +36,7 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   shift
 fi
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(base64_decode decrypt round_trip encoding csv_accounts)
+[[ ${#targets[@]} -gt 0 ]] || targets=(base64_decode decrypt round_trip encoding csv_accounts c_api)
 
 scripts/setup.sh --fuzz
 scratch=$(mktemp -d)
