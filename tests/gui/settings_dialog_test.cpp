@@ -62,14 +62,12 @@ class SettingsDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Where each control sits is worked out by hand further on; here, what
+    // each is.
     void controls_follow_the_template() {
         Fixture f;
-        const DialogUnits units = dialog_units_of(f.dialog.font());
-        QVERIFY(units.base_x() > 0 && units.base_y() > 0);
         QCOMPARE(f.dialog.windowTitle(), QStringLiteral("Encrypt SIP Settings. "));
-        const QSize size(units.to_pixels_x(251), units.to_pixels_y(329));
-        QCOMPARE(f.dialog.minimumSize(), size);
-        QCOMPARE(f.dialog.maximumSize(), size);
+        QCOMPARE(f.dialog.minimumSize(), f.dialog.maximumSize());
         const Qt::WindowFlags flags = f.dialog.windowFlags();
         QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
@@ -80,30 +78,25 @@ class SettingsDialogTest : public QObject {
         int label_index = 0, group_index = 0;
         for (const ControlTemplate& c : settings_dialog_template.controls) {
             const QString text = QString::fromUtf8(c.text.data(), c.text.size());
-            const QRect rect = to_qrect(units.to_pixels(c.rect));
             switch (c.kind) {
                 case ControlKind::label: {
                     QLabel* label = labels.at(label_index++);
                     QCOMPARE(label->text(), text);
-                    QCOMPARE(label->geometry(), rect);
                     QCOMPARE(label->buddy(), f.edit(c.buddy));
                     break;
                 }
                 case ControlKind::group_box: {
                     QGroupBox* group = groups.at(group_index++);
                     QCOMPARE(group->title(), text);
-                    QCOMPARE(group->geometry(), rect);
                     break;
                 }
                 case ControlKind::push_button:
                     QCOMPARE(f.button()->text(), text);
-                    QCOMPARE(f.button()->geometry(), rect);
                     QVERIFY(!f.button()->isDefault());
                     break;
                 case ControlKind::edit: {
                     QLineEdit* edit = f.edit(c.id);
                     QVERIFY(edit != nullptr);
-                    QCOMPARE(edit->geometry(), rect);
                     QCOMPARE(edit->isReadOnly(), c.id >= 1007);
                     QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
                     QCOMPARE(edit->echoMode(), QLineEdit::Normal);
@@ -137,6 +130,8 @@ class SettingsDialogTest : public QObject {
             QCOMPARE(f.outputs().at(i), core_text(values[i], QStringLiteral("secret")));
         }
         QVERIFY(f.messages.isEmpty());
+        // A text longer than its box shows from its start.
+        QCOMPARE(f.edit(1007)->cursorPosition(), 0);
 
         // Again without changes: the same texts.
         const QStringList first = f.outputs();
@@ -161,55 +156,24 @@ class SettingsDialogTest : public QObject {
         QVERIFY(f.messages.isEmpty());
     }
 
-    void refusals_show_a_message_and_change_no_output() {
-        Fixture f;
+    // The form's notice is shown as it is, once a press, and no box changes;
+    // what each refusal says is the form's (settings_form_test).
+    void refusals_show_the_forms_notice_and_change_no_output() {
+        Fixture f("WINDOWS-1252");
         f.type(password_edit_id, QStringLiteral("secret"));
         for (int id : input_edit_ids) f.type(id, QStringLiteral("v%1").arg(id));
         f.button()->click();
         const QStringList before = f.outputs();
-
-        f.type(password_edit_id, QString());
-        f.type(1003, QStringLiteral("changed"));
-        f.button()->click();
-        QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.messages.last().contains(QStringLiteral("encryption password")));
-        QCOMPARE(f.outputs(), before);
-
-        // Longer than the box's default limit: must be refused, not cut short.
-        f.type(password_edit_id, QStringLiteral("secret"));
+        // Longer than the box's default limit: refused, not cut short by the box.
         f.type(1005, QString(40000, QChar(u'x')));
-        f.type(1006, QString(3745, QChar(u'y')));
         QCOMPARE(f.edit(1005)->text().size(), 40000);
-        f.button()->click();
-        QCOMPARE(f.messages.size(), 2);
-        QVERIFY(f.messages.last().contains(
-            QStringLiteral("SIP Proxy: the value is longer than 3744 bytes")));
-        QVERIFY(
-            f.messages.last().contains(QStringLiteral("SIP Outbound Proxy: the value is longer")));
-        QVERIFY(!f.messages.last().contains(QStringLiteral("SIP Login")));
-        QCOMPARE(f.outputs(), before);
-
-        f.type(1005, QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b"));
-        f.type(1006, QString(3744, QChar(u'y')));
-        f.button()->click();
-        QVERIFY(
-            f.messages.last().contains(QStringLiteral("SIP Proxy: the value holds a zero byte")));
-        QCOMPARE(f.outputs(), before);
-    }
-
-    void the_encoding_decides_the_bytes_and_what_is_refused() {
-        Fixture f("WINDOWS-1252");
-        f.type(password_edit_id, QStringLiteral("p\u00E4ssw\u00F6rd"));
-        f.type(1005, QStringLiteral("proxy.example.net:5060"));
-        f.button()->click();
-        QCOMPARE(f.edit(1009)->text(), QStringLiteral("4q5+6v/qpNquJI6cFw9T5sp2ObtsHG7N"));
-
         f.type(1004, QStringLiteral("\u65E5\u672C"));
         f.button()->click();
-        QVERIFY(f.messages.last().contains(
-            QStringLiteral("SIP Password: character U+65E5 at position 1 cannot be represented in "
-                           "WINDOWS-1252")));
-        QCOMPARE(f.edit(1008)->text(), QString());
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY(f.messages.last().startsWith(QStringLiteral("Nothing was encrypted:")));
+        QVERIFY(f.messages.last().contains(QStringLiteral("SIP Password: character U+65E5")));
+        QVERIFY(f.messages.last().contains(QStringLiteral("SIP Proxy: the value is longer")));
+        QCOMPARE(f.outputs(), before);
     }
 
     // Worked out by hand for the test font (DejaVu Sans 8 pt, 96 dpi: base
@@ -291,36 +255,6 @@ class SettingsDialogTest : public QObject {
         QCOMPARE(login->text(), QStringLiteral("abXcd"));
         QCOMPARE(login->cursorPosition(), 3);
 
-        // Should a line break get past the box, the press refuses it.
-        f.edit(1004)->setValidator(nullptr);
-        f.edit(password_edit_id)->setValidator(nullptr);
-        f.type(password_edit_id, QStringLiteral("secret"));
-        f.type(1004, QStringLiteral("alice\n"));
-        f.button()->click();
-        QCOMPARE(f.messages.size(), 1);
-        QVERIFY2(f.messages.last().contains(QStringLiteral(
-                     "SIP Password: the value holds a line break (LF at position 6)")),
-                 qPrintable(f.messages.last()));
-        QCOMPARE(f.outputs(), QStringList(4, QString()));
-
-        f.type(1004, QStringLiteral("ok"));
-        f.type(password_edit_id, QStringLiteral("sec\rret"));
-        f.button()->click();
-        QVERIFY2(f.messages.last().contains(QStringLiteral(
-                     "Encryption Password: the password holds a line break (CR at position 4)")),
-                 qPrintable(f.messages.last()));
-    }
-
-    // A lone surrogate would become a stand-in character if it reached UTF-8.
-    void a_broken_character_is_refused() {
-        Fixture f;
-        f.type(password_edit_id, QStringLiteral("secret"));
-        f.type(1005, QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
-        f.button()->click();
-        QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.messages.last().contains(
-            QStringLiteral("SIP Proxy: the text holds a broken character")));
-        QCOMPARE(f.edit(1009)->text(), QString());
     }
 
     void after_the_empty_password_message_the_password_box_has_the_focus() {
@@ -333,19 +267,6 @@ class SettingsDialogTest : public QObject {
         f.button()->click();
         QCOMPARE(f.messages.size(), 1);
         QCOMPARE(f.dialog.focusWidget(), f.edit(password_edit_id));
-    }
-
-    void a_long_password_is_used_and_the_user_told_once() {
-        Fixture f;
-        f.type(password_edit_id, QString(80, QChar(u'k')));
-        f.type(1003, QStringLiteral("alice"));
-        f.button()->click();
-        QCOMPARE(f.edit(1007)->text(),
-                 core_text(QStringLiteral("alice"), QString(72, QChar(u'k'))));
-        QCOMPARE(f.messages.size(), 1);
-        QVERIFY(f.messages.last().contains(QStringLiteral("first 72 bytes")));
-        f.button()->click();
-        QCOMPARE(f.messages.size(), 1);
     }
 
     void keyboard_follows_the_dialog_conventions() {
@@ -364,11 +285,14 @@ class SettingsDialogTest : public QObject {
             QVERIFY(f.dialog.isVisible());
         }
         for (int id : {1002, 1004, 1010}) {
-            Fixture f;
-            f.dialog.show();
-            QTest::keyClick(f.edit(id), Qt::Key_Return);
-            QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
-            QVERIFY(!f.dialog.isVisible());
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                Fixture f;
+                f.dialog.show();
+                QTest::keyClick(f.edit(id), key,
+                                key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+                QCOMPARE(f.dialog.result(), int(QDialog::Accepted));
+                QVERIFY(!f.dialog.isVisible());
+            }
         }
         {
             Fixture f;
