@@ -56,7 +56,7 @@ class AccountsCommand : public CipherCommand {
                         "\\r \\\\) and no quotes, as miller --otsv, sqlite's .mode tabs and "
                         "PostgreSQL's COPY write it")
             ->type_name("FORMAT")
-            ->check(one_of({"csv", "tsv"}, Code::invalid_argument))
+            ->check(one_of({"csv", "tsv"}, Code::not_a_format))
             ->excludes(delimiter);
         command()
             .add_option("--input-encoding", input_encoding_,

@@ -27,15 +27,24 @@ Outcome last_error(int error = errno) {
     return error == 0 ? Outcome() : Outcome::from_system({error, std::generic_category()});
 }
 
-// The signals that end the tool unless caught: held while a file changes,
-// and caught to remove a named spool.
-constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
-                                  SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
+// The signals that end the tool unless caught, all of them that can be:
+// held while a file changes, and caught to remove a named spool. Faults of
+// the tool's own (SIGSEGV and the like) cannot wait, and are left alone.
+bool ends_the_tool(int s) {
+    for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP, SIGTTIN,
+                            SIGTTOU, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) {
+        if (s == other) return false;
+    }
+    return true;
+}
+
 void hold_signals(bool hold) {
     static sigset_t previous;
     sigset_t ending;
     sigemptyset(&ending);
-    for (const int s : ending_signals) sigaddset(&ending, s);
+    for (int s = 1; s < NSIG; ++s) {
+        if (ends_the_tool(s)) sigaddset(&ending, s);
+    }
     sigprocmask(hold ? SIG_BLOCK : SIG_SETMASK, hold ? &ending : &previous,
                 hold ? &previous : nullptr);
 }
@@ -56,9 +65,9 @@ void arm(int folder, const std::string& name) {
     std::memcpy(armed_name, name.c_str(), name.size() + 1);
     armed_folder = ::dup(folder);
     armed = 1;
-    for (const int s : ending_signals) {
+    for (int s = 1; s < NSIG; ++s) {
         struct sigaction action = {};
-        sigaction(s, nullptr, &action);
+        if (!ends_the_tool(s) || sigaction(s, nullptr, &action) != 0) continue;
         if (action.sa_handler == SIG_IGN) continue;
         action.sa_handler = remove_and_end;
         sigaction(s, &action, nullptr);
@@ -186,7 +195,7 @@ Outcome open_target(const std::string& path, Target& target) {
     struct stat folder;
     if (target.folder < 0 || ::fstat(target.folder, &folder) != 0) return last_error();
     const long folder_flags = flags_of(target.folder);
-    if ((folder_flags & FS_IMMUTABLE_FL) != 0 && !target.exists) return Code::immutable;
+    if ((folder_flags & FS_IMMUTABLE_FL) != 0 && !target.exists) return Code::immutable_folder;
     const bool writable = ::faccessat(AT_FDCWD, folder_path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
     if (!target.exists) return last_error(writable ? 0 : errno);
     // Renamed over only where the folder lets it be: a writable folder that,

@@ -1,5 +1,6 @@
 // The tool: its arguments as UTF-8 in, its exit status out.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -86,9 +87,10 @@ class PlainHelp : public CLI::Formatter {
 
 // Help and version text goes to standard output, which may be full.
 int delivered_to_standard_output() {
+    errno = 0;
     std::cout.flush();
     if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        Outcome failed = Outcome::from_system(std::make_error_code(std::errc::io_error));
+        Outcome failed = Outcome::from_system({errno != 0 ? errno : EIO, std::generic_category()});
         failed.subject = "standard output";
         report(failed);
         return exit_refused;

@@ -147,6 +147,7 @@ constexpr Entry catalogue[] = {
     {Code::in_use, "in use by another program"},
     {Code::append_only, "the file may only be appended to (chattr +a), not rewritten"},
     {Code::immutable, "the file may not be changed (chattr +i)"},
+    {Code::immutable_folder, "its folder may not be changed (chattr +i)"},
     {Code::no_spool_there, "cannot make a temporary file there: {system}"},
     {Code::no_file_beside, "cannot create a file beside it: {system}"},
     {Code::not_put_in_place, "cannot put the file in place: {system}"},
@@ -172,6 +173,7 @@ constexpr Entry catalogue[] = {
     {Code::not_a_descriptor, "'{value}' is not a file descriptor number (0, 1, 2, ...)"},
     {Code::not_a_separator, "'{value}' is no separator: give ',', ';' or tab"},
     {Code::needs_a_value, "{value} needs a value"},
+    {Code::not_a_format, "'{value}' is no format: give csv or tsv"},
 
     {Code::password_cut_short,
      "warning: the password is longer than {limit} bytes; only its first {limit} bytes count",
@@ -201,9 +203,6 @@ constexpr Entry catalogue[] = {
      "exactly"},
     {Code::maybe_code_page,
      "hint: saved in a Windows code page? try --input-encoding WINDOWS-1252"},
-    {Code::maybe_wrong_password,
-     "hint: most cells do not decrypt to text: is the password the one they were encrypted "
-     "with?"},
     {Code::maybe_backslash_escapes,
      "warning: column {name} holds backslash sequences (\\t, \\n, \\\\): if the file was "
      "written with backslash escapes (miller --otsv, sqlite's .mode tabs, PostgreSQL COPY), "

@@ -96,6 +96,7 @@ enum class Code : std::uint16_t {
     attributes_not_kept = 112,  // system
     locked = 113,
     dangling_link = 114,
+    immutable_folder = 115,
 
     // The system's own reason, in its words.
     system_error = 120,  // system
@@ -110,6 +111,7 @@ enum class Code : std::uint16_t {
     not_a_descriptor = 136,    // value
     not_a_separator = 137,     // value
     needs_a_value = 138,       // value: the option
+    not_a_format = 139,        // value
 
     // Said once, not failures.
     password_cut_short = 150,  // limit
@@ -121,7 +123,6 @@ enum class Code : std::uint16_t {
     header_bars = 156,
     header_invisible = 157,  // value
     maybe_code_page = 158,
-    maybe_wrong_password = 159,
     maybe_backslash_escapes = 160,  // name: the column
     waiting_for_reader = 161,       // subject: the FIFO
     waiting_for_lock = 162,         // subject: the file
