@@ -15,12 +15,18 @@ _sipcrypt() {
     --encoding | --input-encoding)
         local names
         names=$("${COMP_WORDS[0]}" --list-encodings 2>/dev/null | sed -n 's/^[0-9]*://p')
+        # A file of accounts may also be UTF-16 without its mark.
+        [[ $previous == --input-encoding ]] && names+=' UTF-16LE UTF-16BE'
         mapfile -t COMPREPLY < <(compgen -W "$names" -- "${current^^}")
         return
         ;;
     --password-file | -i | --input | -o | --output)
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
         compopt -o filenames 2>/dev/null || true
+        return
+        ;;
+    --format)
+        mapfile -t COMPREPLY < <(compgen -W 'csv tsv' -- "$current")
         return
         ;;
     --delimiter)
@@ -35,9 +41,9 @@ _sipcrypt() {
         return
         ;;
     esac
-    local options='--password-file --password-env --password-fd --encoding --help'
+    local options='--password-file --password-env --password-fd --encoding -i --input --help'
     [[ $command == accounts ]] &&
-        options+=' -i --input -o --output --decrypt --delimiter --input-encoding'
+        options+=' -o --output --decrypt --delimiter --format --input-encoding'
     if [[ $current == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$current")
     fi

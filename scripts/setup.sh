@@ -19,6 +19,8 @@ packages=(
   # The library's checks: its Python module, its ABI, and the files whose
   # extended attributes and access lists -o keeps.
   python3-pytest abigail-tools acl attr
+  # The completions' tests, each in its own shell.
+  zsh fish
 )
 case "${1:-}" in
   --bench) packages+=(libbenchmark-dev libssl-dev python3-pycryptodome time) ;;

@@ -6,6 +6,7 @@ set -euo pipefail
 source "$1"
 tool=$2
 failures=0
+cases=0
 # expect WORDS... -- EXPECTED...: the words typed, the last one being
 # completed, and what COMPREPLY must hold (in any order).
 expect() {
@@ -13,6 +14,7 @@ expect() {
     while [[ $1 != -- ]]; do words+=("$1"); shift; done
     shift
     expected=("$@")
+    cases=$((cases + 1))
     COMP_WORDS=("$tool" "${words[@]}")
     COMP_CWORD=${#words[@]}
     _sipcrypt
@@ -20,7 +22,7 @@ expect() {
     got=$(printf '%s\n' "${COMPREPLY[@]}" | sort)
     want=$(printf '%s\n' "${expected[@]}" | sort)
     if [[ "$got" != "$want" ]]; then
-        echo "completion of '${words[*]}': got [${got//$'\n'/ }], want [${want//$'\n'/ }]"
+        echo "bash completion of '${words[*]}': got [${got//$'\n'/ }], want [${want//$'\n'/ }]"
         failures=$((failures + 1))
     fi
 }
@@ -37,5 +39,8 @@ expect encrypt --encoding windows-125 -- WINDOWS-1250 WINDOWS-1251 WINDOWS-1252 
 expect accounts --input-encoding SHIFT -- SHIFT_JIS
 expect accounts -i "$folder/accounts.c" -- "$folder/accounts.csv"
 expect accounts --delimiter t -- tab
-(( failures == 0 )) && echo "completion: 8 cases as expected"
+expect decrypt --in -- --input
+expect accounts --format "" -- csv tsv
+expect accounts --input-encoding utf-16 -- UTF-16LE UTF-16BE
+(( failures == 0 )) && echo "bash completion: $cases cases as expected"
 exit $((failures > 0))
