@@ -29,7 +29,7 @@ case "${1:-}" in
     packages+=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools osslsigncode openssl
       zip unzip xvfb xdotool)
     ;;
-  --package) packages+=(dpkg-dev debhelper bash-completion lintian desktop-file-utils appstream) ;;
+  --package) packages+=(dpkg-dev debhelper dh-python bash-completion lintian desktop-file-utils appstream) ;;
   --reproducible) packages+=(diffoscope-minimal) ;;
 esac
 
