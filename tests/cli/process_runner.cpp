@@ -63,7 +63,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    // SIGPIPE as a shell leaves it, not ignored as the test has it.
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipe_signal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
 
     std::vector<std::string> argv_storage = {program};
     argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
