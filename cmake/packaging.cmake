@@ -14,6 +14,8 @@ endif()
 set(windows_files
     "sipcrypt.exe|code|$<TARGET_FILE:sipcrypt>"
     "sipcrypt-gui.exe|code|$<TARGET_FILE:sipcrypt-gui>"
+    "sipcrypt.dll|code|$<TARGET_FILE:sipcrypt_library>"
+    "sipcrypt.h|data|${PROJECT_SOURCE_DIR}/lib/sipcrypt.h"
     "README.txt|text|${PROJECT_SOURCE_DIR}/docs/windows/README.txt"
     "sipcrypt.txt|text|${PROJECT_SOURCE_DIR}/docs/windows/sipcrypt.txt"
     "sipcrypt-gui.txt|text|${PROJECT_SOURCE_DIR}/docs/windows/sipcrypt-gui.txt"
@@ -62,7 +64,7 @@ endforeach()
 add_custom_command(OUTPUT ${staged}.stamp
   COMMAND ${PYTHON3} ${tool} stage ${manifest} ${staged} ${signing}
   COMMAND ${CMAKE_COMMAND} -E touch ${staged}.stamp
-  DEPENDS ${sources} sipcrypt sipcrypt-gui ${manifest} ${tool} ${signing_files}
+  DEPENDS ${sources} sipcrypt sipcrypt-gui sipcrypt_library ${manifest} ${tool} ${signing_files}
           ${PROJECT_SOURCE_DIR}/debian/changelog
   COMMENT "Staging the files of the MSI and the ZIP"
   VERBATIM)

@@ -22,8 +22,10 @@ struct Context {
         char out[SIPCRYPT_MAX_TEXT_LENGTH + 1];
         std::size_t length = 0;
         const auto call = decrypt ? sipcrypt_decrypt : sipcrypt_encrypt;
-        const sipcrypt_error error = call(context, input.data(), input.size(), out, sizeof out, &length);
-        return error == SIPCRYPT_OK ? std::string(out, length) : "!" + std::to_string(error);
+        const sipcrypt_error error =
+            call(context, input.data(), input.size(), out, sizeof out, &length);
+        return error == SIPCRYPT_OK ? std::string(out, length)
+                                    : std::string("!").append(std::to_string(error));
     }
 };
 
@@ -57,7 +59,8 @@ TEST(Library, GivesTheGoldenTextsAndTheValuesBack) {
     EXPECT_EQ(std::string(texts, length), std::string("QPJLUKCpC3c=\0\0aOGybgf/mSs=\0", 27));
     const std::size_t text_lengths[] = {12, 0, 12};
     char back[32];
-    ASSERT_EQ(sipcrypt_decrypt_batch(batch.context, std::string(texts, length).erase(26, 1).erase(12, 2).data(),
+    ASSERT_EQ(sipcrypt_decrypt_batch(batch.context,
+                                     std::string(texts, length).erase(26, 1).erase(12, 2).data(),
                                      text_lengths, 3, back, sizeof back, &length, nullptr),
               SIPCRYPT_OK);
     EXPECT_EQ(std::string(back, length), std::string("alice\0\0J\xC3\xBCrgen\0", 15));
@@ -117,7 +120,8 @@ TEST(Library, RefusalsAreCodesWithTheirDetailAndMessage) {
         }
         EXPECT_STRNE(sipcrypt_strerror(c.error), "an unknown error");
     }
-    EXPECT_STREQ(sipcrypt_strerror(SIPCRYPT_VALUE_TOO_LONG), "the value is longer than {limit} bytes");
+    EXPECT_STREQ(sipcrypt_strerror(SIPCRYPT_VALUE_TOO_LONG),
+                 "the value is longer than {limit} bytes");
     EXPECT_STREQ(sipcrypt_strerror(static_cast<sipcrypt_error>(999)), "an unknown error");
 }
 
@@ -158,13 +162,15 @@ TEST(Library, WhatACallerGetsWrongIsACodeNeverACrash) {
 TEST(Library, ABatchSaysWhichValueWasRefused) {
     Context context;
     ASSERT_EQ(context.key("ASCII", "secret"), SIPCRYPT_OK);
-    const std::string values = "okcaf\xC3\xA9" "a\nb";
+    const std::string values =
+        "okcaf\xC3\xA9"
+        "a\nb";
     const std::size_t lengths[] = {2, 5, 3};
     char texts[64];
     std::size_t length = 0;
     sipcrypt_error errors[3];
-    EXPECT_EQ(sipcrypt_encrypt_batch(context.context, values.data(), lengths, 3, texts, sizeof texts,
-                                     &length, errors),
+    EXPECT_EQ(sipcrypt_encrypt_batch(context.context, values.data(), lengths, 3, texts,
+                                     sizeof texts, &length, errors),
               SIPCRYPT_UNREPRESENTABLE_CHARACTER);
     EXPECT_EQ(errors[0], SIPCRYPT_OK);
     EXPECT_EQ(errors[1], SIPCRYPT_UNREPRESENTABLE_CHARACTER);
@@ -185,8 +191,8 @@ TEST(Library, ContextsWorkOnSeveralThreadsAtOnce) {
         });
     }
     for (auto& thread : threads) thread.join();
-    EXPECT_EQ(results, (std::vector<std::string>{"aOGybgf/mSs=", "uZdMPPr5xDw=", "aOGybgf/mSs=",
-                                                 "uZdMPPr5xDw="}));
+    EXPECT_EQ(results, (std::vector<std::string>{
+                           "aOGybgf/mSs=", "uZdMPPr5xDw=", "aOGybgf/mSs=", "uZdMPPr5xDw="}));
 }
 
 }  // namespace

@@ -72,6 +72,11 @@ shown=$(wine "$(windows_path "$work/zip/sipcrypt.exe")" --version 2>&1 | tr -d '
 [[ "$shown" == "sipcrypt $version" ]] || fail "the ZIP's tool says: $shown"
 shown=$(wine "$(windows_path "$work/zip/sipcrypt-gui.exe")" --version 2>&1 | tr -d '\r' || true)
 [[ "$shown" == "sipcrypt-gui $version" ]] || fail "the ZIP's dialog says: $shown"
+# A program built with the ZIP's header against its DLL, as a user's would be.
+x86_64-w64-mingw32-gcc -std=c99 -Wall -Werror -I"$work/zip" "$source/docs/example.c" \
+  "$work/zip/sipcrypt.dll" -o "$work/zip/example.exe"
+shown=$(SIP_KEY=secret WINEDEBUG=-all wine "$(windows_path "$work/zip/example.exe")" alice | tr -d '\r')
+[[ "$shown" == QPJLUKCpC3c= ]] || fail "a program on the ZIP's DLL says: $shown"
 
 # Signing: nothing without a certificate; with a throwaway one (its key
 # behind a password), both programs, in the ZIP too, and the MSI verify
@@ -93,7 +98,7 @@ cmake -DVERSION="$version" -DFILES="$work/signed" -DOUTPUT="$work/signed.msi" \
   "-DSIGN_CERTIFICATE=$work/signing/certificate.pem" "-DSIGN_KEY=$work/signing/key.pem" \
   "-DSIGN_PASSWORD_FILE=$work/signing/password" -P "$source/cmake/make_msi.cmake"
 unzip -q "$work/signed.zip" -d "$work/signed-zip"
-for file in "$work/signed/sipcrypt.exe" "$work/signed/sipcrypt-gui.exe" \
+for file in "$work/signed/sipcrypt.exe" "$work/signed/sipcrypt-gui.exe" "$work/signed/sipcrypt.dll" \
   "$work/signed-zip/sipcrypt.exe" "$work/signed-zip/sipcrypt-gui.exe" "$work/signed.msi"; do
   osslsigncode verify -CAfile "$work/signing/certificate.pem" -in "$file" >"$work/verify" 2>&1 ||
     fail "$file does not verify: $(tail -n 3 "$work/verify")"
