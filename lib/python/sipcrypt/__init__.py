@@ -147,9 +147,11 @@ class Cipher:
             out = ctypes.create_string_buffer(size)
             length = _size()
             code = call(self._context, data, len(data), out, size, ctypes.byref(length))
+            result = out.raw[:length.value]
+            ctypes.memset(out, 0, size)  # a clear value, once decrypted
             if code != _BUFFER_TOO_SMALL:
                 self._check(code)
-                return out.raw[:length.value]
+                return result
             size = length.value + 1
 
     def _many(self, call, items):
@@ -162,7 +164,9 @@ class Cipher:
             length = _size()
             code = call(self._context, data, lengths, len(encoded), out, size,
                         ctypes.byref(length), None)
+            result = out.raw[:length.value]
+            ctypes.memset(out, 0, size)
             if code != _BUFFER_TOO_SMALL:
                 self._check(code)
-                return out.raw[:length.value].split(b"\0")[:-1]
+                return result.split(b"\0")[:-1]
             size = length.value
