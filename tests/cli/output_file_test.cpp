@@ -58,6 +58,10 @@ TEST(OutputFile, WritesThroughLinksAndIntoWhatIsNotAPlainFile) {
     }
     EXPECT_EQ(folder.read("target"), encrypted_csv);
     EXPECT_EQ(folder.read("new"), encrypted_csv);
+    // The file it made goes again when the run fails.
+    ::symlink("unmade", (folder / "refused").c_str());
+    EXPECT_EQ(accounts_to(folder / "refused", header + "\nalice,b,c\n").exit_status, 1);
+    ::unlink((folder / "refused").c_str());
 
     // Two names of one file both show the output, and nothing of the old,
     // longer contents.
@@ -434,18 +438,18 @@ TEST(OutputFile, WhatTheFileSystemForbidsIsRefusedBeforeThePassword) {
         EXPECT_EQ(folder.read("victim"), "victim\n");
     }
 
-    // A folder that may only grow keeps its names: its file is rewritten in
-    // place.
-    write(folder, "out.csv", "old\n", 0644);
+    // A folder that may only grow, or not change, keeps its names: its file
+    // is rewritten in place.
     ::chmod((folder / ".").c_str(), 0777);
-    ASSERT_EQ(::mkdir((folder / "growing").c_str(), 0777), 0);
-    folder.write("growing/out.csv", "old\n");
-    run_process("/usr/bin/chattr", {"+a", folder / "growing"});
-    EXPECT_EQ(accounts_to(folder / "growing/out.csv").exit_status, 0);
-    EXPECT_EQ(folder.read("growing/out.csv"), encrypted_csv);
-    EXPECT_EQ(std::filesystem::directory_iterator(folder / "growing")->path().filename(),
-              "out.csv");
-    run_process("/usr/bin/chattr", {"-a", folder / "growing"});
+    ASSERT_EQ(::mkdir((folder / "kept").c_str(), 0777), 0);
+    for (const std::string flag : {"a", "i"}) {
+        folder.write("kept/out.csv", "old\n");
+        run_process("/usr/bin/chattr", {"+" + flag, folder / "kept"});
+        EXPECT_EQ(accounts_to(folder / "kept/out.csv").exit_status, 0) << flag;
+        EXPECT_EQ(folder.read("kept/out.csv"), encrypted_csv) << flag;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "kept"), {}), 1);
+        run_process("/usr/bin/chattr", {"-" + flag, folder / "kept"});
+    }
 }
 
 TEST(OutputFile, TemporaryFolderProblemsNameTmpdir) {
