@@ -99,7 +99,8 @@ if [[ $arch == amd64 ]]; then
 fi
 
 # The library as the packages install it: the C example built through the
-# unpacked pkg-config file, the Python module loading the unpacked library.
+# unpacked pkg-config file; the Python module with only libsipcrypt0 beside
+# it, loading the library by its soname as it does once installed.
 work=build-package/examples
 mkdir -p "$work"
 # shellcheck disable=SC2046  # the flags are words
@@ -107,12 +108,14 @@ cc -std=c99 -Wall -Werror docs/example.c \
   $(PKG_CONFIG_PATH=$unpacked$lib/pkgconfig pkg-config --cflags --libs sipcrypt) -o "$work/example"
 shown=$(SIP_KEY=secret LD_LIBRARY_PATH=$unpacked$lib "$work/example" alice)
 [[ $shown == QPJLUKCpC3c= ]] || fail "the C example built from the packages printed: $shown"
-shown=$(SIPCRYPT_LIBRARY=$unpacked$lib/libsipcrypt.so.0 python3 -I -c '
+dpkg-deb -x "${debs[2]}" "$work/python"
+dpkg-deb -x "${debs[4]}" "$work/python"
+shown=$(env -u SIPCRYPT_LIBRARY LD_LIBRARY_PATH="$work/python$lib" python3 -I -c '
 import sys
 sys.path.insert(0, sys.argv[1])
 import sipcrypt
 print(sipcrypt.Cipher("secret", encoding="WINDOWS-1252").encrypt("alice"))
-' "$unpacked/usr/lib/python3/dist-packages")
+' "$work/python/usr/lib/python3/dist-packages" 2>&1)
 [[ $shown == QPJLUKCpC3c= ]] || fail "the packaged Python module printed: $shown"
 
 echo "package: sipcrypt, sipcrypt-gui, libsipcrypt0, libsipcrypt-dev, python3-sipcrypt and the" \
