@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,11 @@ Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got);
 // Writes all of `data`, going on after signals and short writes; a console
 // on Windows gets it as UTF-16, so that every character shows.
 Outcome write_all(int fd, std::string_view data);
+
+// Where `fd` ends; moving it to `offset`; cutting its file at `size`, synced.
+Outcome size_of(int fd, std::uint64_t& size);
+Outcome seek(int fd, std::uint64_t offset);
+Outcome cut(int fd, std::uint64_t size);
 
 // Opens a file to read; `fd` is then the descriptor, closed by close_file.
 Outcome open_for_reading(const std::string& path, int& fd);
@@ -48,6 +54,8 @@ std::string where_the_documentation_is();
 void hide_arguments(int argc, char** argv);
 
 #ifdef _WIN32
+// The HANDLE under a descriptor.
+void* handle_of(int fd);
 // A Windows error as an outcome: the causes a user can mend as the codes
 // the rest of the tool knows, the others in Windows' own words.
 Outcome windows_outcome(unsigned long code);

@@ -15,10 +15,6 @@ namespace sipcrypt::cli {
 
 namespace {
 
-Outcome last_error(int error = errno) {
-    return error == 0 ? Outcome() : Outcome::from_system({error, std::generic_category()});
-}
-
 // For a descriptor opened non-blocking by whoever started the tool.
 void wait_for(int fd, short events) {
     pollfd wanted = {fd, events, 0};
@@ -43,7 +39,7 @@ Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             wait_for(fd, POLLIN);
         } else if (errno != EINTR) {
-            return last_error();
+            return Outcome::from_errno(errno);
         }
     }
 }
@@ -56,7 +52,7 @@ Outcome write_all(int fd, std::string_view data) {
         } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
             wait_for(fd, POLLOUT);
         } else if (errno != EINTR) {
-            return last_error();
+            return Outcome::from_errno(errno);
         }
     }
     return Code::done;
@@ -64,7 +60,22 @@ Outcome write_all(int fd, std::string_view data) {
 
 Outcome open_for_reading(const std::string& path, int& fd) {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    return last_error(fd < 0 ? errno : 0);
+    return Outcome::from_errno(fd < 0 ? errno : 0);
+}
+
+Outcome size_of(int fd, std::uint64_t& size) {
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    size = static_cast<std::uint64_t>(end);
+    return Outcome::from_errno(end < 0 ? errno : 0);
+}
+
+Outcome seek(int fd, std::uint64_t offset) {
+    return Outcome::from_errno(::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0);
+}
+
+Outcome cut(int fd, std::uint64_t size) {
+    const bool done = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    return Outcome::from_errno(done ? 0 : errno);
 }
 
 void close_file(int fd) {

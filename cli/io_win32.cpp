@@ -35,10 +35,6 @@ Outcome windows_outcome(unsigned long code) {
 
 namespace {
 
-Outcome last_error() {
-    return Outcome::from_system({errno, std::generic_category()});
-}
-
 // Why a file could not be opened, a folder named as one.
 Outcome open_error(const wchar_t* path) {
     const DWORD code = GetLastError();
@@ -47,10 +43,6 @@ Outcome open_error(const wchar_t* path) {
         return Outcome::from_system(std::make_error_code(std::errc::is_a_directory));
     }
     return windows_outcome(code);
-}
-
-HANDLE handle_of(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
 
 bool is_console(int fd) {
@@ -103,7 +95,7 @@ Outcome write_console(int fd, std::string_view data) {
 Outcome read_some(int fd, char* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     const int n = _read(fd, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-    if (n < 0) return last_error();
+    if (n < 0) return Outcome::from_errno(errno);
     got = static_cast<std::size_t>(n);
     return Code::done;
 }
@@ -134,6 +126,26 @@ Outcome open_for_reading(const std::string& path, int& fd) {
     if (fd < 0) CloseHandle(file);
     return fd < 0 ? Outcome::from_system(std::make_error_code(std::errc::too_many_files_open))
                   : Outcome();
+}
+
+Outcome size_of(int fd, std::uint64_t& size) {
+    const __int64 end = _lseeki64(fd, 0, SEEK_END);
+    size = static_cast<std::uint64_t>(end);
+    return Outcome::from_errno(end < 0 ? errno : 0);
+}
+
+Outcome seek(int fd, std::uint64_t offset) {
+    return Outcome::from_errno(_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0 ? errno
+                                                                                         : 0);
+}
+
+Outcome cut(int fd, std::uint64_t size) {
+    const bool done = _chsize_s(fd, static_cast<__int64>(size)) == 0 && _commit(fd) == 0;
+    return Outcome::from_errno(done ? 0 : errno);
+}
+
+void* handle_of(int fd) {
+    return reinterpret_cast<void*>(_get_osfhandle(fd));
 }
 
 void close_file(int fd) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "core/outcome.h"
@@ -28,7 +27,7 @@ struct Target {
 struct Spool {
     int fd = -1;
     bool named = false;  // has a name in the folder until put in place
-    std::string name;    // that name; for a temporary file, where it is, for messages
+    std::string name;    // that name; for a temporary file, its folder, for messages
 };
 
 // Opens what `path` names ("-": standard output) as a redirection would,
@@ -47,12 +46,6 @@ Outcome put_in_place(Spool& spool, const Target& target);
 
 // Removes an undelivered spool and closes it.
 void discard(Spool& spool);
-
-// Where `fd` ends, and moving it to `offset`.
-Outcome size_of(int fd, std::uint64_t& size);
-Outcome seek(int fd, std::uint64_t offset);
-// Cuts the file at `size` and syncs it.
-Outcome cut(int fd, std::uint64_t size);
 
 // Around rewriting a file in place: a lock that another run waits for, and
 // the signals that would end the tool held; then both let go.

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "command.h"
@@ -22,10 +23,6 @@
 namespace sipcrypt::cli::output_platform {
 
 namespace {
-
-Outcome last_error(int error = errno) {
-    return error == 0 ? Outcome() : Outcome::from_system({error, std::generic_category()});
-}
 
 // The signals that end the tool unless caught, all of them that can be:
 // held while a file changes, and caught to remove a named spool. Faults of
@@ -83,7 +80,7 @@ std::string folder_of(const std::string& path) {
 // its own descriptor folders (/proc/self/fd, /proc/thread-self/fd, whatever
 // they are called, as /dev/fd and /dev/stdout lead there); -1 for none.
 int descriptor_named(std::string path) {
-    struct stat own, thread, folder, link;
+    struct stat own, thread, folder;
     if (::stat("/proc/self/fd", &own) != 0) return -1;
     if (::stat("/proc/thread-self/fd", &thread) != 0) thread = own;
     for (int hops = 0; hops < 40; ++hops) {
@@ -95,11 +92,9 @@ int descriptor_named(std::string path) {
              (folder.st_dev == thread.st_dev && folder.st_ino == thread.st_ino))) {
             return std::atoi(number.c_str());
         }
-        if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return -1;
-        std::vector<char> to(static_cast<std::size_t>(link.st_size) + 256);
-        const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
-        if (n <= 0 || static_cast<std::size_t>(n) == to.size()) return -1;
-        const std::string next(to.data(), static_cast<std::size_t>(n));
+        std::error_code no_link;
+        const std::string next = std::filesystem::read_symlink(path, no_link);
+        if (next.empty()) return -1;
         path = next.front() == '/' ? next : folder_of(path) + "/" + next;
     }
     return -1;
@@ -148,7 +143,7 @@ Outcome open_target(const std::string& path, Target& target) {
     if (path.empty() || path == "-") target.fd = STDOUT_FILENO;
     if (target.fd >= 0 || (target.fd = descriptor_named(path)) >= 0) {
         const int flags = ::fcntl(target.fd, F_GETFL);
-        return flags < 0                         ? last_error()
+        return flags < 0                         ? Outcome::from_errno(errno)
                : (flags & O_ACCMODE) == O_RDONLY ? Code::not_open_for_writing
                                                  : Code::done;
     }
@@ -172,32 +167,32 @@ Outcome open_target(const std::string& path, Target& target) {
         const long flags = readable < 0 ? 0 : flags_of(readable);
         if (readable >= 0) ::close(readable);
         if ((flags & FS_IMMUTABLE_FL) != 0) return Code::immutable;
-        return (flags & FS_APPEND_FL) != 0 ? Code::append_only : last_error(error);
+        return (flags & FS_APPEND_FL) != 0 ? Code::append_only : Outcome::from_errno(error);
     }
-    if (fd < 0 && errno != ENOENT) return last_error();
+    if (fd < 0 && errno != ENOENT) return Outcome::from_errno(errno);
     target.kind = Target::Kind::file;
     target.path = path;
     target.fd = fd;
     target.own_fd = target.exists = fd >= 0;
     if (fd >= 0 && ::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
         target.kind = Target::Kind::stream;
-        return last_error(::fcntl(fd, F_SETFL, O_WRONLY) == 0 ? 0 : errno);
+        return Outcome::from_errno(::fcntl(fd, F_SETFL, O_WRONLY) == 0 ? 0 : errno);
     }
     // The folder of what was opened, wherever links led.
-    std::vector<char> real(PATH_MAX + 1);
-    const ssize_t n =
-        fd < 0 ? -1
-               : ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), real.data(), PATH_MAX);
-    if (n > 0) target.path.assign(real.data(), static_cast<std::size_t>(n));
+    std::error_code unknown;
+    const auto opened =
+        std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), unknown);
+    if (fd >= 0 && !opened.empty()) target.path = opened;
     target.name = target.path.substr(target.path.rfind('/') + 1);
     const std::string folder_path = folder_of(target.path);
     target.folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat folder;
-    if (target.folder < 0 || ::fstat(target.folder, &folder) != 0) return last_error();
+    if (target.folder < 0 || ::fstat(target.folder, &folder) != 0)
+        return Outcome::from_errno(errno);
     const long folder_flags = flags_of(target.folder);
     if ((folder_flags & FS_IMMUTABLE_FL) != 0 && !target.exists) return Code::immutable_folder;
     const bool writable = ::faccessat(AT_FDCWD, folder_path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-    if (!target.exists) return last_error(writable ? 0 : errno);
+    if (!target.exists) return Outcome::from_errno(writable ? 0 : errno);
     // Renamed over only where the folder lets it be: a writable folder that,
     // when sticky (as /tmp is), is ours or holds a file of ours.
     const uid_t me = ::geteuid();
@@ -237,13 +232,11 @@ Outcome open_spool(Target& target, Spool& spool) {
     }
     const int error = spool.fd < 0 ? errno : 0;
     if (!beside && folder >= 0) ::close(folder);
-    if (!beside)
-        spool.name =
-            "the temporary file in " + (named_tmpdir ? "TMPDIR (" + temporary + ")" : temporary);
+    if (!beside) spool.name = named_tmpdir ? "TMPDIR (" + temporary + ")" : temporary;
     if (error != 0) {
-        Outcome failed = last_error(error);
+        Outcome failed = Outcome::from_errno(error);
         failed.code = beside ? Code::no_file_beside : Code::no_spool_there;
-        if (!beside) failed.subject = spool.name.substr(22);
+        if (!beside) failed.subject = spool.name;
         return failed;
     }
     // Attributes that cannot be copied keep the file where it is: rewritten.
@@ -264,9 +257,9 @@ Outcome put_in_place(Spool& spool, const Target& target) {
         (::fstat(target.fd, &info) != 0 || ::fchmod(spool.fd, info.st_mode & 07777) != 0 ||
          (::geteuid() == 0 && ::fchown(spool.fd, info.st_uid, info.st_gid) != 0) ||
          !copy_attributes(target.fd, spool.fd, true))) {
-        return last_error();
+        return Outcome::from_errno(errno);
     }
-    if (::fsync(spool.fd) != 0) return last_error();
+    if (::fsync(spool.fd) != 0) return Outcome::from_errno(errno);
     hold_signals(true);
     // Linked under a name of its own first where a file is replaced: a link
     // cannot replace one.
@@ -285,7 +278,7 @@ Outcome put_in_place(Spool& spool, const Target& target) {
     if (error == 0) spool.named = false;
     armed = armed != 0 && error != 0;
     hold_signals(false);
-    return last_error(error != 0 ? error : ::fsync(target.folder) == 0 ? 0 : errno);
+    return Outcome::from_errno(error != 0 ? error : ::fsync(target.folder) == 0 ? 0 : errno);
 }
 
 void discard(Spool& spool) {
@@ -293,21 +286,6 @@ void discard(Spool& spool) {
     if (spool.named && armed != 0) ::unlinkat(armed_folder, armed_name, 0);
     armed = 0;
     spool = {};
-}
-
-Outcome size_of(int fd, std::uint64_t& size) {
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    size = static_cast<std::uint64_t>(end);
-    return last_error(end < 0 ? errno : 0);
-}
-
-Outcome seek(int fd, std::uint64_t offset) {
-    return last_error(::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0);
-}
-
-Outcome cut(int fd, std::uint64_t size) {
-    const bool done = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
-    return last_error(done ? 0 : errno);
 }
 
 void hold(const Target& target, bool on) {

@@ -17,18 +17,6 @@ namespace sipcrypt::cli::output_platform {
 
 namespace {
 
-HANDLE handle_of(int fd) {
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
-Outcome crt_error(bool failed) {
-    return failed ? Outcome::from_system({errno, std::generic_category()}) : Outcome();
-}
-
-Outcome generic(std::errc error) {
-    return Outcome::from_system(std::make_error_code(error));
-}
-
 // While a file is rewritten in place, the console's signals wait.
 BOOL WINAPI held(DWORD) {
     return TRUE;
@@ -57,11 +45,11 @@ Outcome open_target(const std::string& path, Target& target) {
     const std::wstring name = _wcsicmp(wide(path).c_str(), L"CON") == 0 ? L"CONOUT$" : wide(path);
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return generic(std::errc::is_a_directory);
+        return Outcome::from_system(std::make_error_code(std::errc::is_a_directory));
     }
     // Read-only is refused even where the system would let an administrator write.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return generic(std::errc::permission_denied);
+        return Outcome::from_system(std::make_error_code(std::errc::permission_denied));
     }
     // DELETE, without which a file cannot be replaced (another program holds
     // it, or its access list denies it); read, without which CON does not say
@@ -91,7 +79,9 @@ Outcome open_target(const std::string& path, Target& target) {
             wide(slash == std::string::npos ? "." : path.substr(0, slash + 1)).c_str());
         const bool there =
             folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return there ? Outcome() : generic(std::errc::no_such_file_or_directory);
+        return there ? Outcome()
+                     : Outcome::from_system(
+                           std::make_error_code(std::errc::no_such_file_or_directory));
     }
     target.exists = true;
     BY_HANDLE_FILE_INFORMATION info;
@@ -103,7 +93,7 @@ Outcome open_target(const std::string& path, Target& target) {
         target.kind = disk ? Target::Kind::in_place : Target::Kind::stream;
         target.fd = descriptor_of(file, 0);
         target.own_fd = target.fd >= 0;
-        return crt_error(!target.own_fd);
+        return Outcome::from_errno(!target.own_fd ? errno : 0);
     }
     // The file that symbolic links lead to is the one replaced.
     std::wstring final(32768, L'\0');
@@ -147,9 +137,9 @@ Outcome open_spool(Target& target, Spool& spool) {
         return failed;
     }
     spool.named = beside;
-    if (!beside) spool.name = "the temporary file in " + temporary;
+    if (!beside) spool.name = temporary;
     spool.fd = descriptor_of(file, _O_RDWR);
-    return crt_error(spool.fd < 0);
+    return Outcome::from_errno(spool.fd < 0 ? errno : 0);
 }
 
 // ReplaceFileW keeps the replaced file's ACL, which moving a file over it
@@ -178,20 +168,6 @@ void discard(Spool& spool) {
     if (spool.fd >= 0) _close(spool.fd);
     if (spool.named && spool.fd < 0) DeleteFileW(wide(spool.name).c_str());
     spool = {};
-}
-
-Outcome size_of(int fd, std::uint64_t& size) {
-    const __int64 end = _lseeki64(fd, 0, SEEK_END);
-    size = static_cast<std::uint64_t>(end);
-    return crt_error(end < 0);
-}
-
-Outcome seek(int fd, std::uint64_t offset) {
-    return crt_error(_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0);
-}
-
-Outcome cut(int fd, std::uint64_t size) {
-    return crt_error(_chsize_s(fd, static_cast<__int64>(size)) != 0 || _commit(fd) != 0);
 }
 
 void hold(const Target& target, bool on) {

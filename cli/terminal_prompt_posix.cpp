@@ -33,10 +33,6 @@ extern "C" void note_signal(int signal_number) {
     caught_signal = signal_number;
 }
 
-Outcome last_error() {
-    return Outcome::from_system({errno, std::generic_category()});
-}
-
 // While a secret is read: the watched signals are caught and blocked, and
 // only let through while waiting for input, so that any of them ends the
 // wait at once.
@@ -103,7 +99,7 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outco
         const ssize_t n = ::read(fd, &c, 1);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = last_error();
+            error = Outcome::from_errno(errno);
             return true;
         }
         if (n == 0) {
@@ -143,12 +139,12 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
     // The descriptor may be open for reading only; the prompt needs writing.
     char name[256];
     if (const int failed = ttyname_r(fd, name, sizeof name); failed != 0) {
-        error = Outcome::from_system({failed, std::generic_category()});
+        error = Outcome::from_errno(failed);
         return nullptr;
     }
     const int own = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (own < 0) {
-        error = last_error();
+        error = Outcome::from_errno(errno);
         return nullptr;
     }
     return std::unique_ptr<TerminalPrompt>(

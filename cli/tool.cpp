@@ -90,7 +90,7 @@ int delivered_to_standard_output() {
     errno = 0;
     std::cout.flush();
     if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        Outcome failed = Outcome::from_system({errno != 0 ? errno : EIO, std::generic_category()});
+        Outcome failed = Outcome::from_errno(errno != 0 ? errno : EIO);
         failed.subject = "standard output";
         report(failed);
         return exit_refused;

@@ -38,9 +38,8 @@ WholeOutput::~WholeOutput() {
 }
 
 Outcome WholeOutput::failure(Outcome outcome) const {
-    if (outcome.subject.empty()) {
-        outcome.subject = path_.empty() || path_ == "-" ? "standard output" : path_;
-    }
+    const bool standard = path_.empty() || path_ == "-";
+    if (outcome.subject.empty()) outcome.subject = standard ? "standard output" : path_;
     return outcome;
 }
 
@@ -71,7 +70,7 @@ void WholeOutput::flush() {
 Outcome WholeOutput::commit() {
     flush();
     if (!error_.ok() && whole_ && !spool_.named && target_.kind != Target::Kind::file) {
-        return as(Code::not_written, error_).about(spool_.name);
+        return as(Code::spool_not_written, error_).about(spool_.name);
     }
     if (!error_.ok()) return failure(whole_ ? as(Code::not_written, error_) : error_);
     if (!whole_) return Code::done;

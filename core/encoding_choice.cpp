@@ -53,7 +53,7 @@ Outcome read_setting(std::string& name, std::string& where) {
         std::error_code unseen;
         (void)std::filesystem::status(path, unseen);
         if (path.empty() || error == ENOENT || unseen) return Code::done;
-        return Outcome::from_system({error, std::generic_category()}).about(path);
+        return Outcome::from_errno(error).about(path);
     }
     std::string contents;
     char buffer[4096];
@@ -62,7 +62,7 @@ Outcome read_setting(std::string& name, std::string& where) {
     }
     const int unread = std::ferror(file) != 0 ? errno : 0;
     std::fclose(file);
-    if (unread != 0) return Outcome::from_system({unread, std::generic_category()}).about(path);
+    if (unread != 0) return Outcome::from_errno(unread).about(path);
     const std::string text = as_text(std::move(contents));
     std::size_t number = 0;
     for (std::size_t start = 0; start < text.size(); ++number) {

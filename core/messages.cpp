@@ -153,12 +153,7 @@ constexpr Entry catalogue[] = {
     {Code::not_put_in_place, "cannot put the file in place: {system}"},
     {Code::not_written, "cannot write: {system}"},
     {Code::nothing_written, "nothing was written"},
-    {Code::attributes_not_kept,
-     "its extended attributes or ACL cannot be kept on a new file, and it cannot be written "
-     "in place: {system}"},
-    {Code::locked, "another program holds a lock on it"},
-    {Code::dangling_link,
-     "is a symbolic link to a file that is not there; make the file first, or name another"},
+    {Code::spool_not_written, "cannot write the temporary file there: {system}"},
 
     {Code::system_error, "{system}"},
 

@@ -93,9 +93,7 @@ enum class Code : std::uint16_t {
     not_put_in_place = 109,     // system
     not_written = 110,          // system
     nothing_written = 111,      // subject: the destination
-    attributes_not_kept = 112,  // system
-    locked = 113,
-    dangling_link = 114,
+    spool_not_written = 112,    // subject: the temporary folder; system
     immutable_folder = 115,
 
     // The system's own reason, in its words.
@@ -172,6 +170,10 @@ struct Outcome {
         Outcome outcome(Code::system_error);
         outcome.system = error;
         return outcome;
+    }
+    // An errno value; 0 is done.
+    static Outcome from_errno(int error) {
+        return error == 0 ? Outcome() : from_system({error, std::generic_category()});
     }
     // The same, said of `where`.
     Outcome about(std::string where) const& {
