@@ -29,4 +29,10 @@ shown=$("$work/project/example" alice)
 
 shown=$(printf 'alice\n' | PYTHONPATH=$work/usr/lib/python3/dist-packages python3 "$source/docs/example.py")
 [[ "$shown" == QPJLUKCpC3c= ]] || fail "the Python example printed: $shown"
-echo "installed: the C example (pkg-config, find_package) and the Python example run"
+
+# The tool comes with its manual and each shell's completion.
+for file in bin/sipcrypt share/man/man1/sipcrypt.1 share/bash-completion/completions/sipcrypt \
+  share/zsh/site-functions/_sipcrypt share/fish/vendor_completions.d/sipcrypt.fish; do
+  [[ -f "$work/usr/$file" ]] || fail "cmake --install puts no $file under the prefix"
+done
+echo "installed: the C example (pkg-config, find_package) and the Python example run; the tool's files are there"
