@@ -6,7 +6,9 @@
 #   3. 100 MB of well-formed rows (about 1.4 million accounts), comma-separated
 #      UTF-8;
 #   4. the same rows separated by semicolons, in UTF-16 with its mark, as
-#      LibreOffice and Excel write them: its time against that of 3.
+#      LibreOffice and Excel write them: its time against that of 3;
+#   5. a row of 8 million separators (8 MB), and the same as the header:
+#      refused, in linear time and bounded memory.
 # Usage: bench/csv_bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +29,10 @@ with open(work + "/open-quote.csv", "w") as f:
     f.write(chunk * (100 * 1024 * 1024 // len(chunk)))
 with open(work + "/long-field.csv", "w") as f:
     f.write(header + "\nAlice,alice,pw,proxy,\"" + "y" * (2 * 1024 * 1024) + "\"\n")
+with open(work + "/many-fields.csv", "w") as f:
+    f.write(header + "\n" + "," * (8 * 1024 * 1024) + "\n")
+with open(work + "/many-names.csv", "w") as f:
+    f.write(header + "," * (8 * 1024 * 1024) + "\n")
 with open(work + "/large.csv", "w") as f:
     f.write(header + "\n")
     f.write(line * (100 * 1024 * 1024 // len(line)))
@@ -38,7 +44,7 @@ with open(work + "/large-utf16.csv", "wb") as f:
 PY
 export BENCH_KEY='Tr0ub4dor&3'
 declare -A took=()
-for name in open-quote long-field large large-utf16; do
+for name in open-quote long-field many-fields many-names large large-utf16; do
   size=$(du -m "$work/$name.csv" | cut -f1)
   start=$(date +%s%N)
   /usr/bin/time -f '%M' -o "$work/memory" build-bench/cli/sipcrypt accounts \

@@ -88,12 +88,12 @@ enum class Code : std::uint16_t {
     in_use = 104,
     append_only = 105,
     immutable = 106,
-    no_spool_there = 107,       // subject: the folder; system
-    no_file_beside = 108,       // system
-    not_put_in_place = 109,     // system
-    not_written = 110,          // system
-    nothing_written = 111,      // subject: the destination
-    spool_not_written = 112,    // subject: the temporary folder; system
+    no_spool_there = 107,     // subject: the folder; system
+    no_file_beside = 108,     // system
+    not_put_in_place = 109,   // system
+    not_written = 110,        // system
+    nothing_written = 111,    // subject: the destination
+    spool_not_written = 112,  // subject: the temporary folder; system
     immutable_folder = 115,
 
     // The system's own reason, in its words.

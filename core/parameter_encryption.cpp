@@ -56,6 +56,19 @@ Outcome ParameterCipher::encrypt(std::string_view value, std::string& output) co
     return Code::done;
 }
 
+void ParameterCipher::encrypt_many(std::span<std::uint8_t> values,
+                                   std::span<const std::size_t> ends, std::string& output) const {
+    (void)cipher_.encrypt_blocks(values, values);
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+        const std::size_t at = output.size(), length = Base64Encoder::encoded_length(end - start);
+        output.resize(at + length + 1);
+        // Its terminating zero is the NUL after the text.
+        Base64Encoder::encode(values.data() + start, output.data() + at, end - start);
+        start = end;
+    }
+}
+
 Outcome ParameterCipher::decrypt(std::string_view text, SecretBytes& output) const {
     if (!has_key()) return Code::empty_password;
     if (text.empty()) return Code::empty_value;

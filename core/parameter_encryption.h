@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,14 @@ class ParameterCipher {
 
     // On any status but done, `output` is left exactly as it was.
     Outcome encrypt(std::string_view value, std::string& output) const;
+    // Many values at once, the texts one call each would give: their blocks
+    // go through the cipher together, several times faster for short
+    // values. `values` holds each value's bytes, checked and zero-filled to
+    // whole blocks, one after another, encrypted in place; value i ends at
+    // ends[i] (where the one before ends, for an empty text). Each text is
+    // appended to `output` with a NUL after it.
+    void encrypt_many(std::span<std::uint8_t> values, std::span<const std::size_t> ends,
+                      std::string& output) const;
     Outcome decrypt(std::string_view text, SecretBytes& output) const;
 
   private:

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [password, rest] = sipcrypt::fuzz::split(data + 2, size - 2);
     sipcrypt_context* context = sipcrypt_create();
     if (sipcrypt_set_key(context, encoding, password.data(), password.size()) != SIPCRYPT_OK) {
-        FUZZ_CHECK(sipcrypt_encrypt(context, "a", 1, nullptr, 0, nullptr) == SIPCRYPT_NULL_ARGUMENT);
+        FUZZ_CHECK(sipcrypt_encrypt(context, "a", 1, nullptr, 0, nullptr) ==
+                   SIPCRYPT_NULL_ARGUMENT);
         sipcrypt_free(context);
         return 0;
     }
@@ -33,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string joined;
     std::vector<std::size_t> lengths;
     std::vector<std::string> texts;
+    std::vector<sipcrypt_error> codes;
     for (const std::string& value : inputs) {
         std::vector<char> small(room), text(SIPCRYPT_MAX_TEXT_LENGTH + 1);
         std::size_t length = 0;
@@ -43,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                       text.data(), text.size(), &length);
         FUZZ_CHECK(again == error || error == SIPCRYPT_BUFFER_TOO_SMALL);
         texts.emplace_back(again == SIPCRYPT_OK ? std::string(text.data(), length) : "");
+        codes.push_back(again);
         joined += value;
         lengths.push_back(value.size());
         if (again != SIPCRYPT_OK) continue;
@@ -54,11 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> batch(inputs.size() * (SIPCRYPT_MAX_TEXT_LENGTH + 1));
     std::vector<sipcrypt_error> errors(inputs.size());
     std::size_t length = 0;
-    (void)sipcrypt_encrypt_batch(context, joined.data(), lengths.data(), inputs.size(), batch.data(),
-                                 batch.size(), &length, errors.data());
+    (void)sipcrypt_encrypt_batch(context, joined.data(), lengths.data(), inputs.size(),
+                                 batch.data(), batch.size(), &length, errors.data());
     std::string expected;
     for (const std::string& text : texts) expected += text + '\0';
     FUZZ_CHECK(std::string(batch.data(), length) == expected);
+    FUZZ_CHECK(errors == codes);
     // Any text decrypts to a value or a refusal.
     std::vector<char> value(rest.size() + 1);
     (void)sipcrypt_decrypt(context, rest.data(), rest.size(), value.data(), value.size(), &length);

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "cipher/secret_memory.h"
 #include "core/codec.h"
@@ -21,6 +23,7 @@ struct sipcrypt_context {
     mutable std::string message;  // of `last`; it may quote a character of a value
     std::string text;
     sipcrypt::SecretBytes value;
+    std::vector<Code> codes;  // of a batch's values
 
     ~sipcrypt_context() { forget(); }
 
@@ -60,7 +63,8 @@ Outcome transform(sipcrypt_context* context, bool decrypt, std::string_view inpu
     Outcome status;
     if (decrypt) {
         status = context->codec->decrypt(input, context->value);
-        if (status.ok()) status = sipcrypt::check_value_text({context->value.data(), context->value.size()});
+        if (status.ok())
+            status = sipcrypt::check_value_text({context->value.data(), context->value.size()});
         result = {context->value.data(), context->value.size()};
     } else {
         status = context->codec->encrypt(input, context->text);
@@ -85,9 +89,28 @@ sipcrypt_error one(sipcrypt_context* context, bool decrypt, const char* input, s
     return delivered;
 }
 
+// Each text back to its value, one after another, each with a NUL after it.
+Outcome decrypt_all(sipcrypt_context* context, std::string_view inputs,
+                    std::span<const std::size_t> lengths, sipcrypt::SecretBytes& values) {
+    Outcome first;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < lengths.size(); at += lengths[i++]) {
+        std::string_view result;
+        Outcome status = transform(context, true, inputs.substr(at, lengths[i]), result);
+        values.insert(values.end(), result.begin(), result.end());
+        values.push_back('\0');
+        if (!context->codes.empty()) context->codes[i] = status.code;
+        if (!status.ok() && first.ok()) {
+            first = std::move(status);
+            first.count = i;
+        }
+    }
+    return first;
+}
+
 sipcrypt_error batch(sipcrypt_context* context, bool decrypt, const char* inputs,
-                     const std::size_t* lengths, std::size_t count, char* outputs,
-                     std::size_t size, std::size_t* outputs_length, sipcrypt_error* errors) {
+                     const std::size_t* lengths, std::size_t count, char* outputs, std::size_t size,
+                     std::size_t* outputs_length, sipcrypt_error* errors) {
     if (context == nullptr || outputs_length == nullptr || (count != 0 && lengths == nullptr) ||
         (inputs == nullptr && count != 0)) {
         return context == nullptr ? SIPCRYPT_NULL_ARGUMENT : context->fail(Code::null_argument);
@@ -95,30 +118,25 @@ sipcrypt_error batch(sipcrypt_context* context, bool decrypt, const char* inputs
     if (!context->codec) return context->fail(Code::no_key);
     // The stack is swept once for the batch, not once a value.
     const sipcrypt::StackSweepDeferred sweep;
-    Outcome first;
-    std::size_t at = 0, written = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string_view result;
-        Outcome status = transform(context, decrypt, {inputs + at, lengths[i]}, result);
-        at += lengths[i];
-        if (errors != nullptr) errors[i] = static_cast<sipcrypt_error>(status.code);
-        if (!status.ok() && first.ok()) {
-            first = std::move(status);
-            first.count = i;
-        }
-        if (outputs != nullptr && written + result.size() < size) {
-            result.copy(outputs + written, result.size());
-            outputs[written + result.size()] = '\0';
-        }
-        written += result.size() + 1;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) total += lengths[i];
+    context->codes.assign(errors != nullptr ? count : 0, Code::done);
+    context->text.clear();
+    sipcrypt::SecretBytes values;
+    Outcome first = decrypt ? decrypt_all(context, {inputs, total}, {lengths, count}, values)
+                            : context->codec->encrypt_many({inputs, total}, {lengths, count},
+                                                           context->text, context->codes);
+    const std::string_view results =
+        decrypt ? std::string_view(values.data(), values.size()) : context->text;
+    for (std::size_t i = 0; i < context->codes.size(); ++i) {
+        errors[i] = static_cast<sipcrypt_error>(context->codes[i]);
     }
     sipcrypt::secure_wipe(context->value.data(), context->value.size());
-    *outputs_length = written;
-    if (outputs == nullptr || written > size) {
-        // What was written is no use: it goes.
-        if (outputs != nullptr) sipcrypt::secure_wipe(outputs, std::min(size, written));
-        return context->fail(Outcome::over_limit(Code::buffer_too_small, written));
+    *outputs_length = results.size();
+    if (outputs == nullptr || results.size() > size) {
+        return context->fail(Outcome::over_limit(Code::buffer_too_small, results.size()));
     }
+    results.copy(outputs, results.size());
     return context->fail(std::move(first));
 }
 
@@ -130,7 +148,8 @@ sipcrypt_error guarded(sipcrypt_context* context, Call&& call) {
     } catch (const std::bad_alloc&) {
         return context == nullptr ? SIPCRYPT_OUT_OF_MEMORY : context->fail(Code::out_of_memory);
     } catch (...) {
-        return context == nullptr ? SIPCRYPT_INVALID_ARGUMENT : context->fail(Code::invalid_argument);
+        return context == nullptr ? SIPCRYPT_INVALID_ARGUMENT
+                                  : context->fail(Code::invalid_argument);
     }
 }
 
@@ -177,14 +196,16 @@ int sipcrypt_password_cut_short(const sipcrypt_context* context) {
 
 sipcrypt_error sipcrypt_encrypt(sipcrypt_context* context, const char* value, size_t value_length,
                                 char* text, size_t text_size, size_t* text_length) {
-    return guarded(context,
-                   [&] { return one(context, false, value, value_length, text, text_size, text_length); });
+    return guarded(context, [&] {
+        return one(context, false, value, value_length, text, text_size, text_length);
+    });
 }
 
 sipcrypt_error sipcrypt_decrypt(sipcrypt_context* context, const char* text, size_t text_length,
                                 char* value, size_t value_size, size_t* value_length) {
-    return guarded(context,
-                   [&] { return one(context, true, text, text_length, value, value_size, value_length); });
+    return guarded(context, [&] {
+        return one(context, true, text, text_length, value, value_size, value_length);
+    });
 }
 
 sipcrypt_error sipcrypt_encrypt_batch(sipcrypt_context* context, const char* inputs,

@@ -23,6 +23,10 @@ def test_golden_texts_both_ways(encoding, value, text):
         assert cipher.decrypt(text) == value
         assert cipher.encrypt_many([value, value]) == [text, text]
         assert cipher.decrypt_many([text]) == [value]
+        # Any iterable, of text or of UTF-8 bytes; none at all.
+        assert cipher.encrypt_many(v for v in (value.encode(), value)) == [text, text]
+        assert cipher.decrypt_many((text.encode(),)) == [value]
+        assert cipher.encrypt_many([]) == cipher.decrypt_many([]) == []
 
 
 @pytest.mark.parametrize("encoding,password,call,argument,code,detail,message", [
@@ -37,6 +41,9 @@ def test_golden_texts_both_ways(encoding, value, text):
     ("UTF-8", "secret", "decrypt", "not Base64", 14, {}, "the text is not Base64"),
     ("UTF-8", "b", "decrypt", "QPJLUKCpC3c=", 17, {}, "the fill bytes do not decrypt"),
     ("ASCII", "secret", "encrypt_many", ["ok", "café"], 10, {"index": 1}, "U+00E9"),
+    ("UTF-8", "secret", "encrypt_many", ["ok", "a\0b", "c"], 4, {"index": 1}, "zero byte"),
+    # Past the first call's slice of the values, the index is still the list's.
+    ("ASCII", "secret", "encrypt_many", ["ok"] * 5000 + ["café"], 10, {"index": 5000}, "U+00E9"),
 ])
 def test_refusals_carry_code_detail_and_message(encoding, password, call, argument, code, detail,
                                                 message):
