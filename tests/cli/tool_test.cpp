@@ -473,11 +473,13 @@ TEST(Tool, AccountFilesFromRealToolsComeBackAsTheyWere) {
           "libreoffice-tab-utf-8.csv", "libreoffice-comma-utf-16.csv", "libreoffice-tab-utf-16.csv",
           "libreoffice-semicolon-windows-1252.csv", "python-excel-utf-8.csv",
           "python-excel-tab-utf-8.csv", "powershell-5.1-export-csv-utf8.csv",
-          "powershell-5.1-convertto-csv-out-file.csv", "powershell-7-export-csv.csv"}) {
+          "powershell-5.1-convertto-csv-out-file.csv", "powershell-7-export-csv.csv",
+          "pandas-utf-16-le.csv"}) {
         SCOPED_TRACE(name);
         const std::string input = contents(folder / name);
         ASSERT_FALSE(input.empty());
-        const bool utf16 = input.compare(0, 2, "\xFF\xFE") == 0;
+        // With its mark, or without one (pandas): the header is ASCII.
+        const bool utf16 = input.compare(0, 2, "\xFF\xFE") == 0 || input[1] == '\0';
         // Windows reads a file that is not UTF-8 in its ANSI code page, as
         // Excel writes it; elsewhere the encoding is named.
         std::vector<std::string> arguments = {"--password-env", "SIP_KEY", "--encoding",
