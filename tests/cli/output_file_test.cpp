@@ -165,7 +165,7 @@ TEST(OutputFile, DescriptorsAreWrittenAsTheyAreOpenAndFilesAreReplacedSynced) {
          "\"$F/trace\" -e trace=flock,rt_sigprocmask,write,ftruncate,fsync env "
          "ASAN_OPTIONS=detect_leaks=0 " +
              tool +
-             " -o \"$F/out.csv\" && sed -n '/^flock/,$p' \"$F/trace\" | sed -E "
+             " -o \"$F/out.csv\" && sed -n '/^flock/,/LOCK_UN/p' \"$F/trace\" | sed -E "
              "-e 's/^write\\([0-9]+, \"\\\\0.*/zeros/' -e 's/^([a-z_]+)\\(.*/\\1/' | tr "
              "'\\n' ' ' > \"$F/calls\"",
          "calls", "flock rt_sigprocmask zeros write ftruncate fsync rt_sigprocmask flock "},

@@ -195,4 +195,13 @@ TEST(Library, ContextsWorkOnSeveralThreadsAtOnce) {
                            "aOGybgf/mSs=", "uZdMPPr5xDw=", "aOGybgf/mSs=", "uZdMPPr5xDw="}));
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+// Undefined, as the header says; the sanitizer build catches it.
+TEST(Library, AContextUsedAfterItIsFreedIsCaughtByTheSanitizer) {
+    sipcrypt_context* context = sipcrypt_create();
+    sipcrypt_free(context);
+    EXPECT_DEATH((void)sipcrypt_last_error(context), "heap-use-after-free");
+}
+#endif
+
 }  // namespace
