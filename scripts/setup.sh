@@ -16,9 +16,9 @@ packages=(
   # The dialog: Qt 6 Widgets with its platform plugins, and a font, so that
   # text renders on a bare machine and in the offscreen tests.
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-  # The library's checks: its Python module, its ABI, and the files whose
-  # extended attributes and access lists -o keeps.
-  python3-pytest abigail-tools acl attr
+  # The library's checks (its Python module, its ABI), and the files whose
+  # access lists, extended attributes and chattr flags -o heeds.
+  python3-pytest abigail-tools acl attr e2fsprogs
   # The completions' tests, each in its own shell.
   zsh fish
 )
