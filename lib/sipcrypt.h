@@ -55,28 +55,28 @@ SIPCRYPT_API const char* sipcrypt_version_string(void);
 typedef enum sipcrypt_error {
     SIPCRYPT_OK = 0,
     SIPCRYPT_EMPTY_PASSWORD = 2,
-    SIPCRYPT_VALUE_TOO_LONG = 3,              /* limit */
+    SIPCRYPT_VALUE_TOO_LONG = 3, /* limit */
     SIPCRYPT_VALUE_HAS_ZERO_BYTE = 4,
-    SIPCRYPT_VALUE_HAS_LINE_BREAK = 5,        /* byte (CR or LF), position */
+    SIPCRYPT_VALUE_HAS_LINE_BREAK = 5, /* byte (CR or LF), position */
     SIPCRYPT_PASSWORD_HAS_ZERO_BYTE = 6,
-    SIPCRYPT_PASSWORD_HAS_LINE_BREAK = 7,     /* byte, position */
-    SIPCRYPT_NOT_UTF8 = 8,                    /* byte, position */
-    SIPCRYPT_BROKEN_TEXT = 9,                 /* position: half a UTF-16 surrogate pair */
-    SIPCRYPT_UNREPRESENTABLE_CHARACTER = 10,  /* character, position */
-    SIPCRYPT_NOT_ASCII_CHARACTER = 11,        /* character, position: no encoding chosen */
-    SIPCRYPT_NOT_ASCII_BYTE = 12,             /* byte, position: no encoding chosen */
-    SIPCRYPT_NOT_IN_ENCODING = 13,            /* byte, position */
+    SIPCRYPT_PASSWORD_HAS_LINE_BREAK = 7,    /* byte, position */
+    SIPCRYPT_NOT_UTF8 = 8,                   /* byte, position */
+    SIPCRYPT_BROKEN_TEXT = 9,                /* position: half a UTF-16 surrogate pair */
+    SIPCRYPT_UNREPRESENTABLE_CHARACTER = 10, /* character, position */
+    SIPCRYPT_NOT_ASCII_CHARACTER = 11,       /* character, position: no encoding chosen */
+    SIPCRYPT_NOT_ASCII_BYTE = 12,            /* byte, position: no encoding chosen */
+    SIPCRYPT_NOT_IN_ENCODING = 13,           /* byte, position */
     SIPCRYPT_NOT_BASE64 = 14,
     SIPCRYPT_NOT_WHOLE_BLOCKS = 15,
-    SIPCRYPT_TEXT_TOO_LONG = 16,              /* limit */
-    SIPCRYPT_BAD_FILL = 17,                   /* wrong password or damaged text */
+    SIPCRYPT_TEXT_TOO_LONG = 16, /* limit */
+    SIPCRYPT_BAD_FILL = 17,      /* wrong password or damaged text */
     SIPCRYPT_UNKNOWN_ENCODING = 30,
-    SIPCRYPT_ENCODING_PUTS_ZERO_BYTES = 31,   /* UTF-16, UTF-32 */
-    SIPCRYPT_ENCODING_CHANGES_ASCII = 32,     /* UTF-7, EBCDIC */
+    SIPCRYPT_ENCODING_PUTS_ZERO_BYTES = 31, /* UTF-16, UTF-32 */
+    SIPCRYPT_ENCODING_CHANGES_ASCII = 32,   /* UTF-7, EBCDIC */
     SIPCRYPT_NULL_ARGUMENT = 40,
-    SIPCRYPT_BUFFER_TOO_SMALL = 41,           /* limit: the size needed, with its NUL */
+    SIPCRYPT_BUFFER_TOO_SMALL = 41, /* limit: the size needed, with its NUL */
     SIPCRYPT_INVALID_ARGUMENT = 42,
-    SIPCRYPT_NO_KEY = 43,                     /* no sipcrypt_set_key() has succeeded */
+    SIPCRYPT_NO_KEY = 43, /* no sipcrypt_set_key() has succeeded */
     SIPCRYPT_OUT_OF_MEMORY = 44
 } sipcrypt_error;
 
@@ -86,7 +86,7 @@ typedef enum sipcrypt_detail {
     SIPCRYPT_DETAIL_CHARACTER = 2, /* a Unicode code point */
     SIPCRYPT_DETAIL_BYTE = 3,
     SIPCRYPT_DETAIL_LIMIT = 4,
-    SIPCRYPT_DETAIL_INDEX = 5      /* in a batch, the 0-based index of the value */
+    SIPCRYPT_DETAIL_INDEX = 5 /* in a batch, the 0-based index of the value */
 } sipcrypt_detail;
 
 typedef struct sipcrypt_context sipcrypt_context;

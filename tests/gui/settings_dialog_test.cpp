@@ -254,7 +254,6 @@ class SettingsDialogTest : public QObject {
         login->paste();
         QCOMPARE(login->text(), QStringLiteral("abXcd"));
         QCOMPARE(login->cursorPosition(), 3);
-
     }
 
     void after_the_empty_password_message_the_password_box_has_the_focus() {

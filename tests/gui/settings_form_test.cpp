@@ -66,18 +66,27 @@ TEST(SettingsForm, RefusalsNameEveryFieldAndChangeNothing) {
          "SIP Proxy: the value holds a zero byte, which the decrypting side takes as its end\n"
          "SIP Outbound Proxy: the text holds a broken character (half of a UTF-16 surrogate pair) "
          "at position 1"},
-        {"UTF-8", u"", {u"bob", u"", u"", u""},
-         "Type an encryption password first.\n\nNothing was encrypted.", Field::encryption_password},
-        {"UTF-8", u"secret", {u"", u"alice\n", u"", u""},
+        {"UTF-8",
+         u"",
+         {u"bob", u"", u"", u""},
+         "Type an encryption password first.\n\nNothing was encrypted.",
+         Field::encryption_password},
+        {"UTF-8",
+         u"secret",
+         {u"", u"alice\n", u"", u""},
          "Nothing was encrypted:\n\nSIP Password: the value holds a line break (LF at position 6); "
          "a value is one line"},
-        {"UTF-8", u"secret", {u"", u"", std::u16string(40000, u'x'), u""},
+        {"UTF-8",
+         u"secret",
+         {u"", u"", std::u16string(40000, u'x'), u""},
          "Nothing was encrypted:\n\nSIP Proxy: the value is longer than 3744 bytes"},
     };
 #ifndef _WIN32  // where no encoding chosen means ASCII, and the settings file is XDG's
     ::setenv("XDG_CONFIG_HOME", "/nonexistent", 1);
     cases.push_back(
-        {"", u"secret", {u"J\u00FCrgen", u"", u"", u""},
+        {"",
+         u"secret",
+         {u"J\u00FCrgen", u"", u"", u""},
          "Nothing was encrypted:\n\nSIP Login: character U+00FC at position 2 is not ASCII, and no "
          "encoding is chosen\n\nNo encoding is chosen, so only ASCII text can be encrypted. Add "
          "the line encoding=WINDOWS-1252 (or the name of the encoding the decrypting program "
