@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds every artifact twice, from two clean copies of the sources at
 # different paths, at different times and with different umasks, and
-# compares them byte for byte: the two Debian packages, the Windows
-# programs, the MSI and the ZIP. On a difference, diffoscope shows where.
+# compares them byte for byte: the Debian packages, the Windows programs
+# and library, the MSI and the ZIP. On a difference, diffoscope shows where.
 # Run by hand (some ten minutes here); the test command does not.
 # Usage: scripts/check-reproducible.sh
 set -euo pipefail
@@ -35,8 +35,8 @@ build() {
       cmake --build build-windows --target msi zip
     } >"$1/windows.log" 2>&1
   ) || { echo "reproducible: the build in $1 failed (its .log files)"; exit 1; }
-  cp "$1"/sipcrypt*_"$version"_amd64.deb "$source"/build-windows/cli/sipcrypt.exe \
-    "$source"/build-windows/gui/win32/sipcrypt-gui.exe \
+  cp "$1"/*_"$version"_*.deb "$source"/build-windows/cli/sipcrypt.exe \
+    "$source"/build-windows/gui/win32/sipcrypt-gui.exe "$source"/build-windows/lib/sipcrypt.dll \
     "$source"/build-windows/sipcrypt-"$version"-win64.msi \
     "$source"/build-windows/sipcrypt-"$version"-win64.zip "$1/out/"
 }
