@@ -35,11 +35,11 @@ CLI::Validator one_of(std::vector<std::string> names, Code refusal) {
 
 // sipcrypt accounts: a file of accounts in, the same file with the four SIP
 // parameters encrypted (or decrypted) out; all rows or nothing.
-class AccountsCommand : public CipherCommand {
+class AccountsCommand : public Command {
   public:
     explicit AccountsCommand(CLI::App& tool)
-        : CipherCommand(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts",
-                        PasswordInput::Confirm::yes, true) {
+        : Command(tool, "accounts", "encrypt the SIP parameters of a CSV of accounts",
+                  PasswordInput::Confirm::yes, true) {
         command().add_flag("--decrypt", decrypt_,
                            "decrypt the four columns instead, to check a file before handing it "
                            "over");

@@ -47,16 +47,12 @@ CLI::Validator descriptor_number() {
             ""};
 }
 
-Command::Command(CLI::App& tool, const std::string& name, const std::string& description)
-    : command_(tool.add_subcommand(name, description)) {
-    // Given twice is refused by run(), in the tool's words.
-    command_->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-}
-
-CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
-                             const std::string& description, PasswordInput::Confirm confirm,
-                             bool whole)
-    : Command(tool, name, description), confirm_(confirm), password_(command()), whole_(whole) {
+Command::Command(CLI::App& tool, const std::string& name, const std::string& description,
+                 PasswordInput::Confirm confirm, bool whole)
+    : command_(tool.add_subcommand(name, description)),
+      confirm_(confirm),
+      password_(command()),
+      whole_(whole) {
     command()
         .add_option("--encoding", encoding_name_,
                     "the encoding the decrypting program reads, for example WINDOWS-1252 (" +
@@ -78,11 +74,11 @@ CipherCommand::CipherCommand(CLI::App& tool, const std::string& name,
         ->check(not_empty("file name ('-' is standard output)"));
 }
 
-CipherCommand::~CipherCommand() {
+Command::~Command() {
     if (input_fd_ != standard_input) close_file(input_fd_);
 }
 
-int CipherCommand::open_files() {
+int Command::open_files() {
     if (!input_path_.empty() && input_path_ != "-") {
         input_name_ = input_path_;
         if (Outcome opened = open_for_reading(input_path_, input_fd_); !opened.ok()) {
@@ -106,7 +102,7 @@ int CipherCommand::open_files() {
     return check_files();
 }
 
-int CipherCommand::run() {
+int Command::run() {
     if (const CLI::Option* repeated = repeated_option(command())) {
         Outcome twice = usage(Code::option_repeated, repeated->get_name());
         twice.name = command().get_name() + " ";

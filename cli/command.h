@@ -29,36 +29,25 @@ void report(const Outcome& outcome);
 CLI::Validator not_empty(const std::string& what);
 CLI::Validator descriptor_number();
 
-// One command of the tool: it adds itself and its options to the parser,
-// and runs when the command line chose it.
-class Command {
-  public:
-    virtual ~Command() = default;
-    CLI::App& command() const { return *command_; }
-    virtual int run() = 0;
-
-  protected:
-    Command(CLI::App& tool, const std::string& name, const std::string& description);
-
-  private:
-    CLI::App* command_;
-};
-
-// A command that works under one password in one encoding, from an input
-// (-i) to an output. run() does the set-up they share, in this order:
+// One command of the tool, which works under one password in one encoding,
+// from an input (-i) to an output. It adds itself and its options to the
+// parser; run() does the set-up the commands share, in this order:
 // --encoding; that the password has a source; the input and the output
 // opened, and the command's check_files(), so that what cannot be used is
 // refused before the password is asked; the password; the codec, keyed once
 // for all values; then the command's transform().
-class CipherCommand : public Command {
+class Command {
+    CLI::App* command_;  // first: the members after it add their options to it
+
   public:
-    int run() final;
-    ~CipherCommand() override;
+    virtual ~Command();
+    CLI::App& command() const { return *command_; }
+    int run();
 
   protected:
     // With `whole`, the output appears whole or not at all where -o points.
-    CipherCommand(CLI::App& tool, const std::string& name, const std::string& description,
-                  PasswordInput::Confirm confirm, bool whole);
+    Command(CLI::App& tool, const std::string& name, const std::string& description,
+            PasswordInput::Confirm confirm, bool whole);
 
     // Whether a typed password is asked twice; check_files() may change it.
     PasswordInput::Confirm confirm_;

@@ -54,8 +54,10 @@ std::string where_the_documentation_is();
 void hide_arguments(int argc, char** argv);
 
 #ifdef _WIN32
-// The HANDLE under a descriptor.
+// The HANDLE under a descriptor; a binary descriptor that owns `handle`
+// (-1, and the handle closed, when there is none to be had).
 void* handle_of(int fd);
+int descriptor_of(void* handle, int flags);
 // A Windows error as an outcome: the causes a user can mend as the codes
 // the rest of the tool knows, the others in Windows' own words.
 Outcome windows_outcome(unsigned long code);

@@ -122,8 +122,7 @@ Outcome open_for_reading(const std::string& path, int& fd) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return open_error(name.c_str());
-    fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-    if (fd < 0) CloseHandle(file);
+    fd = descriptor_of(file, _O_RDONLY);
     return fd < 0 ? Outcome::from_system(std::make_error_code(std::errc::too_many_files_open))
                   : Outcome();
 }
@@ -146,6 +145,12 @@ Outcome cut(int fd, std::uint64_t size) {
 
 void* handle_of(int fd) {
     return reinterpret_cast<void*>(_get_osfhandle(fd));
+}
+
+int descriptor_of(void* handle, int flags) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    if (fd < 0) CloseHandle(handle);
+    return fd;
 }
 
 void close_file(int fd) {

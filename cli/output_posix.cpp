@@ -27,21 +27,18 @@ namespace {
 // The signals that end the tool unless caught, all of them that can be:
 // held while a file changes, and caught to remove a named spool. Faults of
 // the tool's own (SIGSEGV and the like) cannot wait, and are left alone.
-bool ends_the_tool(int s) {
+sigset_t ending_signals() {
+    sigset_t ending;
+    sigfillset(&ending);
     for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG, SIGWINCH, SIGTSTP, SIGTTIN,
-                            SIGTTOU, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT}) {
-        if (s == other) return false;
-    }
-    return true;
+                            SIGTTOU, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT})
+        sigdelset(&ending, other);
+    return ending;
 }
 
 void hold_signals(bool hold) {
     static sigset_t previous;
-    sigset_t ending;
-    sigemptyset(&ending);
-    for (int s = 1; s < NSIG; ++s) {
-        if (ends_the_tool(s)) sigaddset(&ending, s);
-    }
+    const sigset_t ending = ending_signals();
     sigprocmask(hold ? SIG_BLOCK : SIG_SETMASK, hold ? &ending : &previous,
                 hold ? &previous : nullptr);
 }
@@ -62,9 +59,10 @@ void arm(int folder, const std::string& name) {
     std::memcpy(armed_name, name.c_str(), name.size() + 1);
     armed_folder = ::dup(folder);
     armed = 1;
+    const sigset_t ending = ending_signals();
     for (int s = 1; s < NSIG; ++s) {
         struct sigaction action = {};
-        if (!ends_the_tool(s) || sigaction(s, nullptr, &action) != 0) continue;
+        if (sigismember(&ending, s) != 1 || sigaction(s, nullptr, &action) != 0) continue;
         if (action.sa_handler == SIG_IGN) continue;
         action.sa_handler = remove_and_end;
         sigaction(s, &action, nullptr);

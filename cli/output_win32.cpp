@@ -28,12 +28,6 @@ bool delete_on_close(HANDLE file, bool on) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
-int descriptor_of(HANDLE file, int flags) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), flags | _O_BINARY);
-    if (fd < 0) CloseHandle(file);
-    return fd;
-}
-
 }  // namespace
 
 Outcome open_target(const std::string& path, Target& target) {
@@ -44,12 +38,11 @@ Outcome open_target(const std::string& path, Target& target) {
     // that shows output.
     const std::wstring name = _wcsicmp(wide(path).c_str(), L"CON") == 0 ? L"CONOUT$" : wide(path);
     const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Outcome::from_system(std::make_error_code(std::errc::is_a_directory));
-    }
     // Read-only is refused even where the system would let an administrator write.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        return Outcome::from_system(std::make_error_code(std::errc::permission_denied));
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Code::is_a_folder
+                                                            : Code::permission_denied;
     }
     // DELETE, without which a file cannot be replaced (another program holds
     // it, or its access list denies it); read, without which CON does not say
@@ -79,9 +72,7 @@ Outcome open_target(const std::string& path, Target& target) {
             wide(slash == std::string::npos ? "." : path.substr(0, slash + 1)).c_str());
         const bool there =
             folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return there ? Outcome()
-                     : Outcome::from_system(
-                           std::make_error_code(std::errc::no_such_file_or_directory));
+        return there ? Code::done : Code::no_such_folder;
     }
     target.exists = true;
     BY_HANDLE_FILE_INFORMATION info;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -31,11 +32,9 @@ class TerminalPrompt {
     // resumed, echo goes off again and the prompt shows again.
     Outcome ask_secret(std::string_view prompt, SecretBytes& answer);
 
-    struct Device;  // the platform's own
-
   private:
-    explicit TerminalPrompt(std::unique_ptr<Device> device);
-    std::unique_ptr<Device> device_;
+    TerminalPrompt(std::intptr_t input, std::intptr_t output) : input_(input), output_(output) {}
+    std::intptr_t input_, output_;  // the platform's own: one descriptor, or two handles
 };
 
 }  // namespace sipcrypt::cli

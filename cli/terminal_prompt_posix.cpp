@@ -82,13 +82,6 @@ class SignalWatch {
     sigset_t previous_mask_;
 };
 
-// Acts on a caught signal once the terminal is as it was and the handlers
-// are gone: the default action ends the tool or stops it. A stopped tool
-// comes back here when resumed.
-void deliver(int signal_number) {
-    std::raise(signal_number);
-}
-
 // A line typed with echo off, until its LF; false when a watched signal came
 // first.
 bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outcome& error) {
@@ -117,11 +110,6 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outco
 
 }  // namespace
 
-struct TerminalPrompt::Device {
-    int fd;
-    ~Device() { ::close(fd); }
-};
-
 std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
     const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -129,8 +117,7 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(
-        new TerminalPrompt(std::unique_ptr<Device>(new Device{fd})));
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(fd, fd));
 }
 
 std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
@@ -147,16 +134,15 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
         error = Outcome::from_errno(errno);
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(
-        new TerminalPrompt(std::unique_ptr<Device>(new Device{own})));
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(own, own));
 }
 
-TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
-
-TerminalPrompt::~TerminalPrompt() = default;
+TerminalPrompt::~TerminalPrompt() {
+    ::close(static_cast<int>(input_));
+}
 
 Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
-    const int fd = device_->fd;
+    const int fd = static_cast<int>(input_);
     for (;;) {
         int signal_number = 0;
         Outcome error;
@@ -180,8 +166,10 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
             signal_number = read ? 0 : caught_signal;
         }
         if (signal_number != 0) {
+            // Acted on once the terminal is as it was and the handlers are
+            // gone: the default action ends the tool or stops it.
             (void)write_all(fd, "\n");
-            deliver(signal_number);
+            std::raise(signal_number);
             continue;  // resumed after a stop: ask again
         }
         if (error == Code::nothing_entered) (void)write_all(fd, "\n");

@@ -39,15 +39,6 @@ void write_console(HANDLE output, std::u16string_view text) {
 
 }  // namespace
 
-struct TerminalPrompt::Device {
-    HANDLE input;
-    HANDLE output;
-    ~Device() {
-        CloseHandle(input);
-        CloseHandle(output);
-    }
-};
-
 std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
     const HANDLE input = open_console(L"CONIN$");
     if (input == INVALID_HANDLE_VALUE) return nullptr;
@@ -58,8 +49,8 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
         if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
         return nullptr;
     }
-    return std::unique_ptr<TerminalPrompt>(
-        new TerminalPrompt(std::unique_ptr<Device>(new Device{input, output})));
+    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(
+        reinterpret_cast<std::intptr_t>(input), reinterpret_cast<std::intptr_t>(output)));
 }
 
 std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
@@ -69,37 +60,39 @@ std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
     return open();
 }
 
-TerminalPrompt::TerminalPrompt(std::unique_ptr<Device> device) : device_(std::move(device)) {}
-
-TerminalPrompt::~TerminalPrompt() = default;
+TerminalPrompt::~TerminalPrompt() {
+    CloseHandle(reinterpret_cast<HANDLE>(input_));
+    CloseHandle(reinterpret_cast<HANDLE>(output_));
+}
 
 Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
+    const auto input = reinterpret_cast<HANDLE>(input_), output = reinterpret_cast<HANDLE>(output_);
     answer.clear();
     DWORD mode = 0;
-    if (!GetConsoleMode(device_->input, &mode)) return Code::echo_stays_on;
+    if (!GetConsoleMode(input, &mode)) return Code::echo_stays_on;
     saved_mode = mode;
-    echo_off_input = device_->input;
+    echo_off_input = input;
     SetConsoleCtrlHandler(restore_echo, TRUE);
     const DWORD quiet = (mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) | ENABLE_LINE_INPUT |
                         ENABLE_PROCESSED_INPUT;
     DWORD now = 0;
     // Never read a secret unless echo is known to be off.
-    if (!SetConsoleMode(device_->input, quiet) || !GetConsoleMode(device_->input, &now) ||
+    if (!SetConsoleMode(input, quiet) || !GetConsoleMode(input, &now) ||
         (now & ENABLE_ECHO_INPUT) != 0) {
-        SetConsoleMode(device_->input, saved_mode);
+        SetConsoleMode(input, saved_mode);
         SetConsoleCtrlHandler(restore_echo, FALSE);
         echo_off_input = INVALID_HANDLE_VALUE;
         return Code::echo_stays_on;
     }
     std::u16string wide_prompt;
-    if (utf8_to_utf16(prompt, wide_prompt)) write_console(device_->output, wide_prompt);
+    if (utf8_to_utf16(prompt, wide_prompt)) write_console(output, wide_prompt);
 
     std::u16string line;
     Outcome error;
     for (;;) {
         wchar_t c;
         DWORD got = 0;
-        if (!ReadConsoleW(device_->input, &c, 1, &got, nullptr) || got == 0) {
+        if (!ReadConsoleW(input, &c, 1, &got, nullptr) || got == 0) {
             if (line.empty()) error = Code::nothing_entered;
             break;
         }
@@ -114,10 +107,10 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
         }
         line.push_back(static_cast<char16_t>(c));
     }
-    SetConsoleMode(device_->input, saved_mode);
+    SetConsoleMode(input, saved_mode);
     SetConsoleCtrlHandler(restore_echo, FALSE);
     echo_off_input = INVALID_HANDLE_VALUE;
-    write_console(device_->output, u"\r\n");
+    write_console(output, u"\r\n");
     if (error.ok()) {
         // Half of a surrogate pair stays broken, for the checks to refuse.
         std::string utf8;

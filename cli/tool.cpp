@@ -143,6 +143,9 @@ int run_tool(int argc, char** argv) {
         },
         "list the names --encoding takes and exit");
     tool.require_subcommand(1);
+    // The commands take this on: an option given twice is refused by run(),
+    // in the tool's words.
+    tool.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     tool.footer("The password comes from " + std::string(password_options) +
                 ",\nor is asked on the terminal; never from the command line. '--' ends the "
                 "options:\nwhat follows it is values, even where it begins with '-'.\n\n" +

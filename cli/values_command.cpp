@@ -20,10 +20,10 @@ namespace {
 // encrypted text. sipcrypt decrypt: each encrypted text becomes the value it
 // holds, to check texts already in use. A refused input is reported with its
 // argument or line number and gives an empty line, and the rest go on.
-class ValuesCommand : public CipherCommand {
+class ValuesCommand : public Command {
   public:
     ValuesCommand(CLI::App& tool, bool decrypt)
-        : CipherCommand(
+        : Command(
               tool, decrypt ? "decrypt" : "encrypt",
               decrypt ? "decrypt texts back to their values" : "encrypt values under a password",
               decrypt ? PasswordInput::Confirm::no : PasswordInput::Confirm::yes, false),
