@@ -26,9 +26,7 @@ CLI::Validator one_of(std::vector<std::string> names, Code refusal) {
     return {[names, refusal](const std::string& value) {
                 if (std::find(names.begin(), names.end(), value) != names.end())
                     return std::string();
-                Outcome outcome(refusal);
-                outcome.value = escaped(value);
-                return message(outcome);
+                return message(Outcome::quoting(refusal, escaped(value)));
             },
             ""};
 }

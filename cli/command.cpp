@@ -10,12 +10,6 @@ namespace sipcrypt::cli {
 
 namespace {
 
-Outcome usage(Code code, std::string value) {
-    Outcome outcome(code);
-    outcome.value = std::move(value);
-    return outcome;
-}
-
 // The first option of `command` given more than once, or null.
 const CLI::Option* repeated_option(const CLI::App& command) {
     for (const CLI::Option* option : command.get_options()) {
@@ -33,7 +27,7 @@ void report(const Outcome& outcome) {
 
 CLI::Validator not_empty(const std::string& what) {
     return {[what](const std::string& value) {
-                return value.empty() ? message(usage(Code::empty_option_value, what)) : "";
+                return value.empty() ? message(Outcome::quoting(Code::empty_option_value, what)) : "";
             },
             ""};
 }
@@ -42,7 +36,7 @@ CLI::Validator descriptor_number() {
     return {[](const std::string& value) {
                 const bool digits = !value.empty() && value.size() < 10 &&
                                     value.find_first_not_of("0123456789") == std::string::npos;
-                return digits ? "" : message(usage(Code::not_a_descriptor, value));
+                return digits ? "" : message(Outcome::quoting(Code::not_a_descriptor, value));
             },
             ""};
 }
@@ -104,7 +98,7 @@ int Command::open_files() {
 
 int Command::run() {
     if (const CLI::Option* repeated = repeated_option(command())) {
-        Outcome twice = usage(Code::option_repeated, repeated->get_name());
+        Outcome twice = Outcome::quoting(Code::option_repeated, repeated->get_name());
         twice.name = command().get_name() + " ";
         report(twice);
         return exit_usage;

@@ -21,20 +21,19 @@ namespace {
 // The help's examples, each for the shells it is written for.
 enum Shell { sh = 1, cmd = 2, powershell = 4 };
 struct Example {
-    const char* command;  // "" for the tool's own help
+    const char* helps;  // the commands in whose help it shows; "sipcrypt" for the tool's own
     int shells;
     const char* line;
 };
 constexpr Example example_table[] = {
-    {"", sh | cmd, "sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt"},
-    {"", sh, "read -rs SIP_KEY && export SIP_KEY   # the password, typed without echo"},
-    {"", powershell,
+    {"sipcrypt encrypt", sh | cmd,
+     "sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt"},
+    {"sipcrypt encrypt", sh,
+     "read -rs SIP_KEY && export SIP_KEY   # the password, typed without echo"},
+    {"sipcrypt", powershell,
      "$env:SIP_KEY = [Net.NetworkCredential]::new('', (Read-Host -AsSecureString)).Password"},
-    {"", sh | powershell,
+    {"sipcrypt", sh | powershell,
      "sipcrypt decrypt --password-env SIP_KEY 0jnzvOmGJILHQy1ZA+3QZnoRR2YkqbjQ"},
-    {"", sh | cmd, "sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv"},
-    {"encrypt", sh | cmd, "sipcrypt encrypt --password-file pw.txt < values.txt > texts.txt"},
-    {"encrypt", sh, "read -rs SIP_KEY && export SIP_KEY   # the password, typed without echo"},
     {"encrypt", sh | cmd, "sipcrypt encrypt --password-file pw.txt alice proxy.example.net"},
     {"encrypt", sh | powershell,
      "sipcrypt encrypt --password-env SIP_KEY --encoding WINDOWS-1252 -i values.txt"},
@@ -53,7 +52,7 @@ constexpr Example example_table[] = {
      "sipcrypt decrypt --encoding WINDOWS-1252 < texts.txt   # asks for the password"},
     {"decrypt", cmd, "sipcrypt decrypt < texts.txt   & rem asks for the password"},
     {"decrypt", powershell, "sipcrypt decrypt --password-env SIP_KEY -i texts.txt"},
-    {"accounts", sh | cmd,
+    {"sipcrypt accounts", sh | cmd,
      "sipcrypt accounts --password-file pw.txt -i accounts.csv -o encrypted.csv"},
     {"accounts", sh | cmd, "sipcrypt accounts --decrypt --password-file pw.txt -i encrypted.csv"},
     {"accounts", sh,
@@ -184,11 +183,14 @@ int run_tool(int argc, char** argv) {
 }  // namespace
 
 std::string examples(const std::string& command) {
+    // No command's name is part of another's.
+    const std::string name = command.empty() ? "sipcrypt" : command;
     std::string text;
     for (const auto& [shell, title] : shells) {
         std::string lines;
         for (const Example& example : example_table) {
-            if (example.command == command && (example.shells & shell) != 0) {
+            const bool in_help = std::string_view(example.helps).find(name) != std::string::npos;
+            if (in_help && (example.shells & shell) != 0) {
                 lines.append("  ").append(example.line).append("\n");
             }
         }

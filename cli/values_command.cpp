@@ -81,11 +81,7 @@ class ValuesCommand : public Command {
         }
         for (auto& argument : arguments_) wipe_string(argument);
         if (arguments_.empty()) read_lines(codec);
-        if (unchosen_) {
-            Outcome hint(Code::choose_an_encoding);
-            hint.value = settings_file_path();
-            report(hint);
-        }
+        if (unchosen_) report(Outcome::quoting(Code::choose_an_encoding, settings_file_path()));
         if (escaped_) report(Code::shown_escaped);
         if (Outcome delivered = output_->commit(); !delivered.ok()) {
             report(delivered);

@@ -181,9 +181,7 @@ bool AccountTable::transform(Codec& codec, std::size_t k, std::string_view cell,
         result = texts_[k];
     }
     if (status == Code::not_ascii_character || status == Code::not_ascii_byte) {
-        Outcome hint(Code::choose_an_encoding);
-        hint.value = settings_file_path();
-        note(std::move(hint));
+        note(Outcome::quoting(Code::choose_an_encoding, settings_file_path()));
     }
     if (!status.ok()) {
         refuse(record, std::move(status), column_of_[k]);

@@ -166,6 +166,11 @@ struct Outcome {
         outcome.position = position;
         return outcome;
     }
+    static Outcome quoting(Code c, std::string value) {
+        Outcome outcome(c);
+        outcome.value = std::move(value);
+        return outcome;
+    }
     static Outcome from_system(std::error_code error) {
         Outcome outcome(Code::system_error);
         outcome.system = error;

@@ -84,9 +84,8 @@ SettingsForm::Notice SettingsForm::press() {
     if (!refused.value.empty()) {
         std::string said = message(refused, Audience::dialog);
         if (unchosen) {
-            Outcome hint(Code::choose_an_encoding);
-            hint.value = settings_file_path();
-            said += "\n\n" + message(hint, Audience::dialog);
+            said += "\n\n" + message(Outcome::quoting(Code::choose_an_encoding, settings_file_path()),
+                                      Audience::dialog);
         }
         return {said, {}};
     }

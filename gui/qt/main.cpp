@@ -32,8 +32,8 @@ void while_starting(QtMsgType type, const QMessageLogContext&, const QString& me
         if (!value.isEmpty())
             detail = QStringLiteral("%1=%2: %3").arg(QLatin1String(name), value, detail);
     }
-    sipcrypt::Outcome unreachable(sipcrypt::Code::display_unreachable);
-    unreachable.value = detail.toStdString();
+    const auto unreachable =
+        sipcrypt::Outcome::quoting(sipcrypt::Code::display_unreachable, detail.toStdString());
     std::fprintf(stderr, "sipcrypt-gui: %s\n",
                  sipcrypt::message(unreachable, sipcrypt::Audience::dialog).c_str());
     std::fflush(stderr);
