@@ -27,7 +27,8 @@ void report(const Outcome& outcome) {
 
 CLI::Validator not_empty(const std::string& what) {
     return {[what](const std::string& value) {
-                return value.empty() ? message(Outcome::quoting(Code::empty_option_value, what)) : "";
+                return value.empty() ? message(Outcome::quoting(Code::empty_option_value, what))
+                                     : "";
             },
             ""};
 }

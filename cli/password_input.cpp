@@ -12,20 +12,19 @@ namespace sipcrypt::cli {
 
 namespace {
 
-Outcome ask_on(TerminalPrompt& terminal, SecretBytes& password, PasswordInput::Confirm confirm) {
-    if (Outcome asked = terminal.ask_secret("Password: ", password); !asked.ok()) return asked;
+// Asked on the terminal (fd -1: the controlling one).
+Outcome ask(int fd, SecretBytes& password, PasswordInput::Confirm confirm) {
+    if (Outcome asked = ask_secret(fd, "Password: ", password); !asked.ok()) return asked;
     if (confirm == PasswordInput::Confirm::no) return Code::done;
     SecretBytes again;
-    if (Outcome asked = terminal.ask_secret("Repeat password: ", again); !asked.ok()) return asked;
+    if (Outcome asked = ask_secret(fd, "Repeat password: ", again); !asked.ok()) return asked;
     return again == password ? Code::done : Code::passwords_differ;
 }
 
 // The first line of `fd`; or, when it is a terminal, a line typed there
 // without echo, as from the controlling terminal.
 Outcome read_from(int fd, SecretBytes& password, PasswordInput::Confirm confirm) {
-    Outcome opened;
-    if (auto terminal = TerminalPrompt::of(fd, opened)) return ask_on(*terminal, password, confirm);
-    if (!opened.ok()) return opened;
+    if (Outcome asked = ask(fd, password, confirm); asked != Code::no_terminal) return asked;
     LineReader reader(fd, nullptr, true);
     std::optional<std::string_view> line;
     std::string_view end;
@@ -65,7 +64,7 @@ bool PasswordInput::reads_standard_input() const {
 
 Outcome PasswordInput::check() const {
     const bool named = !file_.empty() || fd_ >= 0 || !env_.empty();
-    return named || TerminalPrompt::open() ? Code::done : Code::no_terminal;
+    return named || has_terminal() ? Code::done : Code::no_terminal;
 }
 
 Outcome PasswordInput::read(SecretBytes& password, Confirm confirm) const {
@@ -89,10 +88,8 @@ Outcome PasswordInput::read(SecretBytes& password, Confirm confirm) const {
         if (!environment_text(env_, text)) outcome = Code::variable_not_set;
         password.assign(text.begin(), text.end());
         wipe_string(text);
-    } else if (auto terminal = TerminalPrompt::open()) {
-        outcome = ask_on(*terminal, password, confirm);
     } else {
-        outcome = Code::no_terminal;
+        outcome = ask(-1, password, confirm);
     }
     if (!outcome.ok()) outcome.subject = where;
     return outcome;

@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstddef>
 #include <iterator>
-#include <memory>
 #include <string_view>
 #include <system_error>
 
@@ -108,41 +107,22 @@ bool read_hidden_line(int fd, const SignalWatch& watch, SecretBytes& line, Outco
     }
 }
 
-}  // namespace
-
-std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
-    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    if (!isatty(fd)) {
-        ::close(fd);
-        return nullptr;
+// The terminal to ask on, opened for reading and writing (`fd` may be open
+// for reading only): the controlling one, or the one `fd` reads from.
+Outcome open_terminal(int fd, int& terminal) {
+    char name[256] = "/dev/tty";
+    if (fd >= 0 && !isatty(fd)) return Code::no_terminal;
+    if (const int failed = fd < 0 ? 0 : ttyname_r(fd, name, sizeof name); failed != 0) {
+        return Outcome::from_errno(failed);
     }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(fd, fd));
+    terminal = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int error = errno;
+    if (terminal >= 0 && isatty(terminal)) return Code::done;
+    if (terminal >= 0) ::close(terminal);
+    return fd < 0 ? Outcome(Code::no_terminal) : Outcome::from_errno(error);
 }
 
-std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
-    error = Code::done;
-    if (!isatty(fd)) return nullptr;
-    // The descriptor may be open for reading only; the prompt needs writing.
-    char name[256];
-    if (const int failed = ttyname_r(fd, name, sizeof name); failed != 0) {
-        error = Outcome::from_errno(failed);
-        return nullptr;
-    }
-    const int own = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (own < 0) {
-        error = Outcome::from_errno(errno);
-        return nullptr;
-    }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(own, own));
-}
-
-TerminalPrompt::~TerminalPrompt() {
-    ::close(static_cast<int>(input_));
-}
-
-Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
-    const int fd = static_cast<int>(input_);
+Outcome ask_on(int fd, std::string_view prompt, SecretBytes& answer) {
     for (;;) {
         int signal_number = 0;
         Outcome error;
@@ -179,6 +159,23 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
         }
         return finish_typed_line(answer);
     }
+}
+
+}  // namespace
+
+bool has_terminal() {
+    int terminal = -1;
+    if (!open_terminal(-1, terminal).ok()) return false;
+    ::close(terminal);
+    return true;
+}
+
+Outcome ask_secret(int fd, std::string_view prompt, SecretBytes& answer) {
+    int terminal = -1;
+    if (Outcome opened = open_terminal(fd, terminal); !opened.ok()) return opened;
+    const Outcome asked = ask_on(terminal, prompt, answer);
+    ::close(terminal);
+    return asked;
 }
 
 }  // namespace sipcrypt::cli

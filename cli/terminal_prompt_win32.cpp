@@ -1,14 +1,13 @@
 // The password prompt on the Windows console.
-#include <io.h>
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "cipher/secret_memory.h"
 #include "core/unicode.h"
+#include "core/windows_text.h"
+#include "io.h"
 #include "line_reader.h"
 #include "terminal_prompt.h"
 
@@ -31,42 +30,12 @@ HANDLE open_console(const wchar_t* name) {
                        nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-void write_console(HANDLE output, std::u16string_view text) {
+void write_console(HANDLE output, const std::wstring& text) {
     DWORD written = 0;
-    WriteConsoleW(output, reinterpret_cast<const wchar_t*>(text.data()),
-                  static_cast<DWORD>(text.size()), &written, nullptr);
+    WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-}  // namespace
-
-std::unique_ptr<TerminalPrompt> TerminalPrompt::open() {
-    const HANDLE input = open_console(L"CONIN$");
-    if (input == INVALID_HANDLE_VALUE) return nullptr;
-    const HANDLE output = open_console(L"CONOUT$");
-    DWORD mode;
-    if (output == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
-        CloseHandle(input);
-        if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-        return nullptr;
-    }
-    return std::unique_ptr<TerminalPrompt>(new TerminalPrompt(
-        reinterpret_cast<std::intptr_t>(input), reinterpret_cast<std::intptr_t>(output)));
-}
-
-std::unique_ptr<TerminalPrompt> TerminalPrompt::of(int fd, Outcome& error) {
-    error = Code::done;
-    DWORD mode;
-    if (!GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode)) return nullptr;
-    return open();
-}
-
-TerminalPrompt::~TerminalPrompt() {
-    CloseHandle(reinterpret_cast<HANDLE>(input_));
-    CloseHandle(reinterpret_cast<HANDLE>(output_));
-}
-
-Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer) {
-    const auto input = reinterpret_cast<HANDLE>(input_), output = reinterpret_cast<HANDLE>(output_);
+Outcome ask_on(HANDLE input, HANDLE output, std::string_view prompt, SecretBytes& answer) {
     answer.clear();
     DWORD mode = 0;
     if (!GetConsoleMode(input, &mode)) return Code::echo_stays_on;
@@ -84,8 +53,7 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
         echo_off_input = INVALID_HANDLE_VALUE;
         return Code::echo_stays_on;
     }
-    std::u16string wide_prompt;
-    if (utf8_to_utf16(prompt, wide_prompt)) write_console(output, wide_prompt);
+    write_console(output, wide(prompt));
 
     std::u16string line;
     Outcome error;
@@ -110,7 +78,7 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
     SetConsoleMode(input, saved_mode);
     SetConsoleCtrlHandler(restore_echo, FALSE);
     echo_off_input = INVALID_HANDLE_VALUE;
-    write_console(output, u"\r\n");
+    write_console(output, L"\r\n");
     if (error.ok()) {
         // Half of a surrogate pair stays broken, for the checks to refuse.
         std::string utf8;
@@ -122,6 +90,29 @@ Outcome TerminalPrompt::ask_secret(std::string_view prompt, SecretBytes& answer)
     wipe_string(line);
     if (!error.ok()) answer.clear();
     return error;
+}
+
+}  // namespace
+
+bool has_terminal() {
+    const HANDLE input = open_console(L"CONIN$");
+    DWORD mode;
+    const bool console = input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+    if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+    return console;
+}
+
+Outcome ask_secret(int fd, std::string_view prompt, SecretBytes& answer) {
+    DWORD mode;
+    if (fd >= 0 && !GetConsoleMode(handle_of(fd), &mode)) return Code::no_terminal;
+    const HANDLE input = open_console(L"CONIN$"), output = open_console(L"CONOUT$");
+    const bool console = input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+                         GetConsoleMode(input, &mode);
+    const Outcome asked = console ? ask_on(input, output, prompt, answer) : Code::no_terminal;
+    for (const HANDLE handle : {input, output}) {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    return asked;
 }
 
 }  // namespace sipcrypt::cli
