@@ -92,8 +92,7 @@ class AccountsCommand : public Command {
                 named = TextEncoding::open(input_encoding_, file_encoding_);
             }
             if (!named.ok()) {
-                named.subject = "--input-encoding " + escaped(input_encoding_);
-                report(named);
+                report(std::move(named).about("--input-encoding " + escaped(input_encoding_)));
                 return exit_usage;
             }
         }

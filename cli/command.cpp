@@ -8,18 +8,6 @@
 
 namespace sipcrypt::cli {
 
-namespace {
-
-// The first option of `command` given more than once, or null.
-const CLI::Option* repeated_option(const CLI::App& command) {
-    for (const CLI::Option* option : command.get_options()) {
-        if (option->nonpositional() && option->count() > 1) return option;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 void report(const Outcome& outcome) {
     // Nowhere left to report a failure to report.
     (void)write_all(standard_error, "sipcrypt: " + message(outcome) + "\n");
@@ -98,8 +86,9 @@ int Command::open_files() {
 }
 
 int Command::run() {
-    if (const CLI::Option* repeated = repeated_option(command())) {
-        Outcome twice = Outcome::quoting(Code::option_repeated, repeated->get_name());
+    for (const CLI::Option* option : command().get_options()) {
+        if (!option->nonpositional() || option->count() < 2) continue;
+        Outcome twice = Outcome::quoting(Code::option_repeated, option->get_name());
         twice.name = command().get_name() + " ";
         report(twice);
         return exit_usage;
@@ -121,8 +110,7 @@ int Command::run() {
         return read == Code::no_terminal ? exit_usage : exit_refused;
     }
     if (Outcome keyed = codec.set_password({password.data(), password.size()}); !keyed.ok()) {
-        keyed.subject = "password";
-        report(keyed);
+        report(std::move(keyed).about("password"));
         return exit_refused;
     }
     if (codec.password_cut_short()) {

@@ -16,19 +16,6 @@ constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 // its content and the CR of a CRLF.
 constexpr std::size_t longest_pending = LineReader::max_line_length + 1;
 
-std::optional<ByteOrder> utf16_mark(std::string_view bytes) {
-    if (bytes.substr(0, 2) == "\xFF\xFE") return ByteOrder::little;
-    if (bytes.substr(0, 2) == "\xFE\xFF") return ByteOrder::big;
-    return std::nullopt;
-}
-
-// Drops the CR of a CRLF. A CR that ends the input is no line end: it
-// stays, and the value is refused.
-std::string_view without_line_end(std::string_view line, bool ended) {
-    if (ended && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-}
-
 }  // namespace
 
 LineReader::LineReader(int fd, TextEncoding* fallback, bool first_line_only)
@@ -59,13 +46,9 @@ bool LineReader::fill() {
             if (!maybe) break;
             if (error_ = read_some(fd_, raw_.data() + got, 1, n); !error_.ok()) return false;
         }
-        const std::string_view head(raw_.data(), got);
-        if (const auto order = utf16_mark(head)) {
-            utf16_.emplace(*order);
-            skip = 2;
-        } else if (head == utf8_bom) {
-            skip = 3;
-        }
+        const ByteOrderMark mark = byte_order_mark({raw_.data(), got});
+        if (mark.utf16) utf16_.emplace(*mark.utf16);
+        skip = mark.size;
     } else if (error_ = read_some(fd_, raw_.data(), first_line_only_ ? 1 : raw_.size(), got);
                !error_.ok()) {
         return false;
@@ -138,7 +121,10 @@ Outcome LineReader::next(std::optional<std::string_view>& line, std::string_view
         }
     }
     if (too_long) return Outcome::over_limit(Code::line_too_long, max_line_length);
-    const std::string_view kept = without_line_end({buffer_.data() + begin, length}, ended);
+    // The CR of a CRLF goes. A CR that ends the input is no line end: it
+    // stays, and the value is refused.
+    std::string_view kept(buffer_.data() + begin, length);
+    if (ended && !kept.empty() && kept.back() == '\r') kept.remove_suffix(1);
     if (kept.size() > max_line_length)
         return Outcome::over_limit(Code::line_too_long, max_line_length);
     end = !ended ? "" : kept.size() < length ? "\r\n" : "\n";

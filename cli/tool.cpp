@@ -89,9 +89,7 @@ int delivered_to_standard_output() {
     errno = 0;
     std::cout.flush();
     if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        Outcome failed = Outcome::from_errno(errno != 0 ? errno : EIO);
-        failed.subject = "standard output";
-        report(failed);
+        report(Outcome::from_errno(errno != 0 ? errno : EIO).about("standard output"));
         return exit_refused;
     }
     return exit_done;

@@ -111,8 +111,7 @@ class ValuesCommand : public Command {
                 continue;
             }
             if (!read.ok()) {
-                read.subject = input_name_;
-                report(read);
+                report(std::move(read).about(input_name_));
                 refused_ = true;
                 return;
             }

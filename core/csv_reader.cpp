@@ -93,30 +93,26 @@ bool CsvReader::read_form() {
                        starts(bytes, std::string_view("\0\0\xFE\xFF", 4)) ||
                        (have == 8 && !zero(0) && zero(1) && zero(2) && zero(3) && zero(5)) ||
                        (have == 8 && zero(0) && zero(1) && zero(2) && !zero(3) && zero(4));
-    std::size_t skip = 0;
     if (utf32) {
         error_ = Code::file_is_utf32;
         return false;
     }
-    if (starts(bytes, "\xEF\xBB\xBF")) {
-        shape_.bom = true;
-        skip = 3;
-    } else if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF")) {
-        shape_.bom = true;
-        shape_.form = bytes[0] == '\xFF' ? Form::utf16le : Form::utf16be;
-        skip = 2;
-    } else if (options_.utf16) {
-        shape_.form = *options_.utf16 == ByteOrder::little ? Form::utf16le : Form::utf16be;
-    } else if (options_.encoding != nullptr) {
+    const ByteOrderMark mark = byte_order_mark(bytes);
+    const std::optional<ByteOrder> utf16 = mark.size != 0 ? mark.utf16 : options_.utf16;
+    shape_.bom = mark.size != 0;
+    if (utf16) {
+        shape_.form = *utf16 == ByteOrder::little ? Form::utf16le : Form::utf16be;
+    } else if (!shape_.bom && options_.encoding != nullptr) {
         shape_.form = Form::encoding;
         shape_.encoding = options_.encoding;
-    } else if (have >= 4 && zero(0) != zero(1) && zero(2) == zero(0) && zero(3) == zero(1)) {
+    } else if (!shape_.bom && have >= 4 && zero(0) != zero(1) && zero(2) == zero(0) &&
+               zero(3) == zero(1)) {
         shape_.form = zero(1) ? Form::utf16le : Form::utf16be;
     }
     if (shape_.utf16()) {
         utf16_.emplace(shape_.form == Form::utf16le ? ByteOrder::little : ByteOrder::big);
     }
-    append(bytes.substr(skip));
+    append(bytes.substr(mark.size));
     return true;
 }
 

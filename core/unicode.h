@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -86,6 +87,19 @@ void utf16_to_utf8_as_is(std::u16string_view text, std::string& out);
 
 // UTF-16 as bytes, in a file or on standard input.
 enum class ByteOrder { little, big };
+
+// The byte-order mark that `bytes` begin with: UTF-8's, UTF-16's in either
+// order, or none (size 0).
+struct ByteOrderMark {
+    std::size_t size = 0;
+    std::optional<ByteOrder> utf16;
+};
+inline ByteOrderMark byte_order_mark(std::string_view bytes) noexcept {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return {3, std::nullopt};
+    if (bytes.substr(0, 2) == "\xFF\xFE") return {2, ByteOrder::little};
+    if (bytes.substr(0, 2) == "\xFE\xFF") return {2, ByteOrder::big};
+    return {};
+}
 
 // Reads UTF-16 bytes that may arrive in pieces of any size: a unit or a
 // surrogate pair split between two pieces is put together. Lone surrogates
