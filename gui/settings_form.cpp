@@ -84,8 +84,9 @@ SettingsForm::Notice SettingsForm::press() {
     if (!refused.value.empty()) {
         std::string said = message(refused, Audience::dialog);
         if (unchosen) {
-            said += "\n\n" + message(Outcome::quoting(Code::choose_an_encoding, settings_file_path()),
-                                      Audience::dialog);
+            said +=
+                "\n\n" + message(Outcome::quoting(Code::choose_an_encoding, settings_file_path()),
+                                 Audience::dialog);
         }
         return {said, {}};
     }
