@@ -5,22 +5,11 @@
 #include "escape.h"
 #include "system.h"
 #include "text_rules.h"
+#include "unicode.h"
 
 namespace sipcrypt::accounts {
 
 namespace {
-
-std::string_view without_spaces(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 // Why a name in the header may not have matched the one it was meant to be.
 void add_hints(std::string_view field, std::vector<Outcome>& hints) {
@@ -32,7 +21,7 @@ void add_hints(std::string_view field, std::vector<Outcome>& hints) {
         return;
     }
     for (const std::string_view name : columns) {
-        const std::string_view bare = without_spaces(field);
+        const std::string_view bare = without_blanks(field, " \t");
         if (field == name || !same_ignoring_case(bare, name)) continue;
         if (bare.size() != field.size()) {
             hint.code = Code::header_spaces;

@@ -15,18 +15,6 @@ namespace {
 
 constexpr const char* variable = "SIPCRYPT_ENCODING";
 
-std::string_view without_blanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The settings file's text as UTF-8: Notepad puts a UTF-8 byte-order mark
 // before the first line, and PowerShell 5.1's Set-Content and Out-File
 // write UTF-16 with one.
@@ -67,19 +55,19 @@ Outcome read_setting(std::string& name, std::string& where) {
     std::size_t number = 0;
     for (std::size_t start = 0; start < text.size(); ++number) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string_view line = without_blanks({text.data() + start, end - start});
+        const std::string_view line = without_blanks({text.data() + start, end - start}, " \t\r");
         start = end + 1;
         if (line.empty() || line[0] == '#') continue;
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos ||
-            !same_ignoring_case(without_blanks(line.substr(0, equals)), "encoding")) {
+            !same_ignoring_case(without_blanks(line.substr(0, equals), " \t\r"), "encoding")) {
             Outcome outcome(Code::unknown_setting);
             outcome.subject = path;
             outcome.line = number + 1;
             outcome.value = escaped(line);
             return outcome;
         }
-        name = without_blanks(line.substr(equals + 1));
+        name = without_blanks(line.substr(equals + 1), " \t\r");
         where = path + ": encoding=" + escaped(name);
     }
     return Code::done;

@@ -9,8 +9,8 @@
 #include <string_view>
 
 // The one place where Unicode is coded: UTF-8's validity, decoding and
-// encoding; UTF-16 in either byte order, with its surrogates; runs of ASCII.
-// Everything else converts through these.
+// encoding; UTF-16 in either byte order, with its surrogates; runs of ASCII,
+// and ASCII words. Everything else converts through these.
 namespace sipcrypt {
 
 // Where the run of ASCII bytes that begins at `i` ends: most text is ASCII,
@@ -22,6 +22,20 @@ inline std::size_t ascii_run_end(const unsigned char* s, std::size_t i, std::siz
     }
     while (i < size && s[i] < 0x80) ++i;
     return i;
+}
+
+// `text` without the `blanks` at either end.
+inline std::string_view without_blanks(std::string_view text, std::string_view blanks) noexcept {
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// Whether `a` and `b` are the same but for the case of ASCII letters.
+inline bool same_ignoring_case(std::string_view a, std::string_view b) noexcept {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The offset of the first byte that breaks UTF-8 in `text` (an overlong
