@@ -12,9 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 lines=${1:-1000000}
-scripts/setup.sh --bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target sipcrypt >/dev/null
+bench/build.sh sipcrypt
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -3,10 +3,7 @@
 # Blowfish, measured in the same run. Usage: bench/run_cipher_bench.sh [REPETITIONS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DSIPCRYPT_BUILD_BENCHMARKS=ON -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target cipher_bench >/dev/null
+bench/build.sh cipher_bench
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 build-bench/bench/cipher_bench --benchmark_repetitions="${1:-5}" \

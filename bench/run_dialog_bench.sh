@@ -4,10 +4,7 @@
 # picture of the painted, pressed dialog), median of 11 starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DSIPCRYPT_BUILD_BENCHMARKS=ON -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target dialog_bench dialog_screenshot >/dev/null
+bench/build.sh dialog_bench dialog_screenshot
 export QT_QPA_PLATFORM=offscreen
 build-bench/bench/dialog_bench 2>/dev/null
 

@@ -5,10 +5,7 @@
 # Usage: bench/run_library_bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DSIPCRYPT_BUILD_BENCHMARKS=ON -DSIPCRYPT_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target library_bench sipcrypt_library >/dev/null
+bench/build.sh library_bench sipcrypt_library
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 build-bench/bench/library_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \

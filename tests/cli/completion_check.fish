@@ -5,6 +5,7 @@
 # Usage: fish --no-config completion_check.fish COMPLETION(sipcrypt.fish) SIPCRYPT
 set -l completion (path resolve -- $argv[1])
 set -l tool (path resolve -- $argv[2])
+set -g cases_file (path dirname -- (status filename))/completion_cases.txt
 if test (count $argv) -ne 2; or test (path basename -- $completion) != sipcrypt.fish
     or test (path basename -- $tool) != sipcrypt
     echo "usage: completion_check.fish .../sipcrypt.fish .../sipcrypt" >&2
@@ -39,22 +40,8 @@ function expect
     end
 end
 
-expect acc -- accounts
-expect '' -- encrypt decrypt accounts
-expect - -- -h --help --version --list-encodings
-expect accounts --de -- --decrypt --delimiter
-expect encrypt --de --
-expect encrypt --enc -- --encoding
-expect decrypt - -- -h --help --password-file --password-env --password-fd --encoding -i --input
-expect encrypt --password-file pw.txt --password- --
-expect encrypt --password-env SIPCRYPT_COMPLETION_C -- SIPCRYPT_COMPLETION_CHECK
-expect encrypt --encoding windows-125 -- WINDOWS-1250 WINDOWS-1251 WINDOWS-1252 WINDOWS-1253 \
-    WINDOWS-1254 WINDOWS-1255 WINDOWS-1256 WINDOWS-1257 WINDOWS-1258
-expect accounts --input-encoding SHIFT -- SHIFT_JIS
-expect accounts --input-encoding utf-16 -- UTF-16LE UTF-16BE
-expect accounts -i acc -- accounts.csv accounts.txt
-expect accounts --delimiter '' -- , ';' tab
-expect accounts --format '' -- csv tsv
-expect accounts --format tsv --d -- --decrypt
+while read -l line
+    string match -qr '^(#|$)' -- $line; or eval expect $line
+end <$cases_file
 test $failures -eq 0; and echo "fish completion: $cases cases as expected"
 exit (math "min($failures, 1)")

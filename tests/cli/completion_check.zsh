@@ -8,11 +8,12 @@ emulate -R zsh
 setopt err_exit no_unset
 zmodload zsh/zpty
 
-completion=${1:A} tool=${2:A}
+completion=${1:A} tool=${2:A} cases_file=${0:A:h}/completion_cases.txt
 [[ ${completion:t} == _sipcrypt && ${tool:t} == sipcrypt ]] || {
   print -u2 "usage: completion_check.zsh .../_sipcrypt .../sipcrypt"
   exit 2
 }
+export SIPCRYPT_COMPLETION_CHECK=set  # a variable for --password-env to offer
 folder=$(mktemp -d)
 trap 'zpty -d shell 2>/dev/null; rm -rf $folder' EXIT
 touch $folder/accounts.csv $folder/accounts.txt
@@ -55,21 +56,8 @@ expect() {
   return 0
 }
 
-expect acc -- accounts
-expect "" -- encrypt decrypt accounts
-expect - -- -h --help --version --list-encodings
-expect accounts --de -- --decrypt --delimiter
-expect encrypt --de --
-expect encrypt --enc -- --encoding
-expect decrypt - -- -h --help --password-file --password-env --password-fd --encoding -i --input
-expect encrypt --password-file pw.txt --password- --
-expect encrypt --encoding windows-125 -- WINDOWS-1250 WINDOWS-1251 WINDOWS-1252 WINDOWS-1253 \
-  WINDOWS-1254 WINDOWS-1255 WINDOWS-1256 WINDOWS-1257 WINDOWS-1258
-expect accounts --input-encoding SHIFT -- SHIFT_JIS
-expect accounts --input-encoding utf-16 -- UTF-16LE UTF-16BE
-expect accounts -i acc -- accounts.csv accounts.txt
-expect accounts --delimiter "" -- , \; tab
-expect accounts --format "" -- csv tsv
-expect accounts --format tsv --d -- --decrypt
+while IFS= read -r line; do
+  [[ -z $line || $line == \#* ]] || eval "expect $line"
+done <$cases_file
 (( failures == 0 )) && print "zsh completion: $cases cases as expected"
 exit $(( failures > 0 ))
